@@ -1,0 +1,14 @@
+// Entry point: harden the process, then hand over to the application object.
+#include <windows.h>
+
+#include "app/command_line.h"
+#include "app/installer_app.h"
+#include "sys/system_api.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything can load a DLL: the installer runs from Downloads folders, where a planted
+    // DLL must never be picked up.
+    HardenDllSearch();
+    CInstallerApp app;
+    return app.Run(CommandLineTail(::GetCommandLineW()));
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Resource identifiers shared by the resource script and the code.
+
+// Dialog templates
+#define IDD_ABOUTBOX 100
+#define IDD_INSTALLER_DIALOG 102
+#define IDD_MESSAGE_DIALOG 213
+#define IDD_COVER_DIALOG 215
+#define IDD_LICENSE 216
+
+// Files written out at run time
+#define IDR_FILE_7ZA 156
+#define IDR_FILE_FONT 208
+
+// Icon
+#define IDI_APP_ICON 219
+
+// Strings
+#define IDS_ABOUTBOX 101
+#define IDS_UPDATING_INSTALLER 102
+#define IDS_NO_INTERNET 103
+#define IDS_TRY_AGAIN_LATER 104
+#define IDS_INSTALL_COMPLETE 105
+#define IDS_CHECKING_INTERNET 106
+#define IDS_PREPARE_TO_INSTALL 107
+#define IDS_I_ACCEPT 108
+#define IDS_LICENSE_AGREEMENT 109
+#define IDS_CONTINUE 110
+#define IDS_CANCEL 111
+#define IDS_DOWNLOADING 112
+#define IDS_INSTALLING 113
+#define IDS_INSTALL_TO 114
+#define IDS_INSTALLING_TO 115
+#define IDS_INSTALL 116
+#define IDS_SERVER_CONFIG_ERROR 117
+#define IDS_UNKNOWN_ERROR 118
+#define IDS_EXIT_QUESTION 119
+#define IDS_RESUME 120
+#define IDS_INSTALL_FAILED 121
+#define IDS_OK 122
+#define IDS_PRODUCT_DISPLAY_NAME 123
+#define IDS_TERMS_OF_SERVICE 124
+#define IDS_AND 125
+#define IDS_HINT 126
+#define IDS_WITH_OK_YOU_ACCEPT 127
+#define IDS_PRIVACY_POLICY 128
+#define IDS_ADMIN_RESTART 129
+
+// Controls of the main window
+#define IDC_PROGRESS 1000
+#define IDC_STATUS_TEXT 1001
+#define IDC_CHECKING_TEXT 1010
+#define IDC_ACCEPT_TEXT 1014
+#define IDC_PRIVACY_LINK 1015
+#define IDC_AND_TEXT 1027
+#define IDC_TERMS_LINK 1028

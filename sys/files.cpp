@@ -1,0 +1,92 @@
+#include "sys/files.h"
+
+#include "sys/handle.h"
+
+bool PathExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+
+bool EnsureFolder(const std::wstring& folder) {
+    if (PathExists(folder)) return true;
+    if (folder.size() == 2 && folder[1] == L':') return true;  // a drive prefix such as C:
+    return ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+}
+
+bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+}  // namespace
+
+bool MakePathExist(const std::wstring& path) {
+    for (size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1)) {
+        if (!EnsureFolder(path.substr(0, pos))) return false;
+    }
+    return EnsureFolder(path);
+}
+
+void RemoveFolder(const std::wstring& path) {
+    if (path.size() <= 3) return;
+
+    // A link given as the folder itself: remove the link, never the tree behind it.
+    DWORD self = ::GetFileAttributesW(path.c_str());
+    if (self != INVALID_FILE_ATTRIBUTES && IsLink(self)) {
+        ::RemoveDirectoryW(path.c_str());
+        return;
+    }
+
+    std::wstring base = path;
+    if (base.back() != L'\\') base += L'\\';
+    WIN32_FIND_DATAW entry{};
+    UniqueFind find(::FindFirstFileW((base + L"*.*").c_str(), &entry));
+    if (find) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = base + name;
+            bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (folder && IsLink(entry.dwFileAttributes)) {
+                // Junctions and directory symlinks: removing the link leaves its target intact;
+                // recursing would delete files outside the folder being removed.
+                ::RemoveDirectoryW(full.c_str());
+            } else if (folder) {
+                RemoveFolder(full);
+            } else {
+                ::DeleteFileW(full.c_str());
+            }
+        } while (::FindNextFileW(find.get(), &entry));
+    }
+    find.reset();
+    ::RemoveDirectoryW(path.c_str());
+}
+
+ModulePathParts GetModulePathParts() {
+    ModulePathParts parts;
+    wchar_t buffer[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    parts.fullPath.assign(buffer, length < MAX_PATH ? length : MAX_PATH);
+    size_t slash = parts.fullPath.rfind(L'\\');
+    if (slash != std::wstring::npos && slash > 0) {
+        parts.folder = parts.fullPath.substr(0, slash);
+        parts.fileName = parts.fullPath.substr(slash + 1);
+    }
+    return parts;
+}
+
+bool ReleaseResourceToFile(WORD id, const std::wstring& target) {
+    if (PathExists(target)) ::DeleteFileW(target.c_str());
+
+    HRSRC info = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"FILE");
+    if (!info) return false;
+    HGLOBAL loaded = ::LoadResource(nullptr, info);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    if (!data) return false;
+    DWORD size = ::SizeofResource(nullptr, info);
+
+    UniqueFile file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    // A short write is reported: a truncated tool or font is worse than none.
+    return ::WriteFile(file.get(), data, size, &written, nullptr) && written == size;
+}

@@ -1,0 +1,87 @@
+#include "sys/process.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include "sys/handle.h"
+#include "sys/log.h"
+
+namespace {
+
+std::wstring LowerAscii(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    return text;
+}
+
+constexpr DWORD kTerminateGraceMs = 3000;
+
+}  // namespace
+
+bool RunProcess(const std::wstring& folder, const std::wstring& program,
+                const std::wstring& parameters, int showMode, bool wait) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = L"open";
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = folder.c_str();
+    info.nShow = showMode;
+    BOOL started = ::ShellExecuteExW(&info);
+    UniqueHandle process(info.hProcess);
+    if (wait && process) {
+        ::WaitForSingleObject(process.get(), INFINITE);
+        DWORD exitCode = 0;
+        ::GetExitCodeProcess(process.get(), &exitCode);
+        return true;
+    }
+    return started != FALSE;
+}
+
+bool IsProcessRunning(const std::wstring& name) {
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+    std::wstring wanted = LowerAscii(name);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (LowerAscii(entry.szExeFile) == wanted) return true;
+    }
+    return false;
+}
+
+bool TerminateProcessByName(const std::wstring& name) {
+    InstallLog::WriteLine(L"Searching for process %s", name.c_str());
+    DWORD pid = 0;
+    bool found = false;
+    {
+        UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        if (snapshot) {
+            PROCESSENTRY32W entry{};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+                 more = ::Process32NextW(snapshot.get(), &entry)) {
+                if (entry.szExeFile[0] && ::lstrcmpiW(entry.szExeFile, name.c_str()) == 0) {
+                    pid = entry.th32ProcessID;
+                    found = true;
+                    break;
+                }
+            }
+        }
+    }
+    if (!found) {
+        InstallLog::WriteLine(L"Process not found");
+        return true;
+    }
+    InstallLog::WriteLine(L"Found process");
+    InstallLog::WriteLine(L"PID = %d", static_cast<int>(pid));
+
+    UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+    if (!process) return true;
+    if (::WaitForSingleObject(process.get(), kTerminateGraceMs) == WAIT_OBJECT_0) return true;
+    return ::TerminateProcess(process.get(), 1) != FALSE;
+}

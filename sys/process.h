@@ -1,0 +1,16 @@
+#pragma once
+// Starting programs and finding or ending processes by image name.
+#include <string>
+
+// Starts `program` with `parameters` in `folder` through the shell ("open"), with `showMode`
+// (SW_HIDE 0, SW_SHOW 5). With `wait`, blocks until the started process ends. True when the shell
+// started it; the child's exit code is not looked at.
+bool RunProcess(const std::wstring& folder, const std::wstring& program,
+                const std::wstring& parameters, int showMode, bool wait);
+
+// True when a process with image name `name` runs; the letters A-Z compare without case.
+bool IsProcessRunning(const std::wstring& name);
+
+// Ends the first process named `name` (compared without case): waits up to 3 s for it to end by
+// itself, then terminates it. False only when it had to be terminated and that failed. Logs.
+bool TerminateProcessByName(const std::wstring& name);

@@ -1,0 +1,70 @@
+#pragma once
+// Helpers shared by the test executables: a clock that records instead of sleeping, scratch
+// folders, reading the install log, and starting fixture programs.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "sys/clock.h"
+#include "sys/handle.h"
+
+// Replaces the process clock while alive: sleeps return at once and are recorded, time stands at
+// `now` (advanced by the sleeps), and rand() draws come from a script.
+class FakeClock : public Clock {
+public:
+    FakeClock();
+    ~FakeClock() override;
+
+    void Sleep(DWORD milliseconds) override;
+    ULONGLONG TickCount() override;
+    SYSTEMTIME LocalTime() override;
+    int Rand() override;
+
+    std::vector<DWORD> sleeps;
+    std::vector<int> randValues;  // returned in turn, the last one repeated; 0 when empty
+    SYSTEMTIME now{2025, 1, 2, 7, 9, 5, 3, 0};
+    ULONGLONG ticks = 1000000;
+
+private:
+    size_t nextRand_ = 0;
+    Clock* previous_;
+};
+
+// A fresh folder under the Windows temporary folder, removed with everything in it at the end.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// The bytes of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// Remembers the install log's length, so a test reads only the lines written after it.
+class LogMark {
+public:
+    LogMark();
+    std::string NewBytes() const;
+    // The new lines without their stamps ("2025-01-07, 09:05:03 - " cut off), CR LF removed.
+    std::vector<std::string> NewMessages() const;
+
+private:
+    size_t offset_;
+};
+
+// The folder of the running test executable (where the fixture programs are built).
+std::wstring TestBinaryFolder();
+
+// Starts `exe` with `arguments` through CreateProcessW; the handle owns the process.
+UniqueHandle StartProcess(const std::wstring& exe, const std::wstring& arguments,
+                          const std::wstring& folder = L"");
+
+std::string Narrow(const std::wstring& text);  // UTF-8
+std::wstring Widen(const std::string& text);   // from UTF-8

@@ -1,0 +1,39 @@
+# Sourced by the test and demo commands: a throwaway Wine prefix on a virtual display.
+#   wine_session_start   creates the prefix, starts Xvfb and a persistent wineserver
+#   wine_session_stop    ends them and removes the prefix (also run on exit)
+# Afterwards WINEPREFIX, DISPLAY, WINEDEBUG and WINE64 (the loader to run programs with) are set.
+
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+wine_session_start() {
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/telvista-wine.XXXXXX)
+  export WINEDEBUG=-all
+  export WINEARCH=win64
+  # No Mono or Gecko installer prompts in a prefix that never needs them.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  local displayfile
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    [ -s "$displayfile" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(tr -d '\n' < "$displayfile")"
+  rm -f "$displayfile"
+  trap wine_session_stop EXIT
+  "$WINESERVER" -p
+  "$WINE64" wineboot -i >/dev/null 2>&1
+  "$WINESERVER" -w   # wait for the first boot to settle before anything is timed or tested
+  "$WINESERVER" -p
+}
+
+wine_session_stop() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
+  case "$WINEPREFIX" in /tmp/telvista-wine.*) rm -rf "$WINEPREFIX" ;; esac
+  WINEPREFIX=
+}
