@@ -3,7 +3,7 @@
 
 #include "app/command_line.h"
 #include "app/installer_app.h"
-#include "sys/system_api.h"
+#include "sys/api/system_dll.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Before anything can load a DLL: the installer runs from Downloads folders, where a planted

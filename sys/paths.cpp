@@ -8,7 +8,7 @@
 
 #include "sys/files.h"
 #include "sys/log.h"
-#include "sys/system_api.h"
+#include "sys/api/wtsapi.h"
 
 namespace {
 

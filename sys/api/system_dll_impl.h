@@ -1,7 +1,7 @@
 #pragma once
-// For the .cpp files that define wrappers of system_api.h: resolves the function once, then calls
+// For the .cpp files that define the wrappers of one DLL: resolves the function once, then calls
 // it, or fails with `failure` and ERROR_PROC_NOT_FOUND when the DLL or function is missing.
-#include "sys/system_api.h"
+#include "sys/api/system_dll.h"
 
 #define SYSTEM_API_CALL(dll, function, failure, ...)                                           \
     static const auto fn = SystemProc<decltype(&::function)>(dll, #function);                  \

@@ -1,8 +1,7 @@
-#include "sys/system_api.h"
+#include "sys/api/system_dll.h"
 
 #include <string>
 
-#include "sys/system_api_impl.h"
 
 void HardenDllSearch() {
     // SetDefaultDllDirectories exists from Windows 8 (and Windows 7 with KB2533623); look it up so
@@ -31,15 +30,3 @@ HMODULE LoadSystemDll(const wchar_t* name) {
     // Kept loaded for the life of the process: the wrappers cache function addresses.
     return module;
 }
-
-namespace wtsapi {
-
-BOOL QuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass,
-                              LPWSTR* buffer, DWORD* bytesReturned) {
-    SYSTEM_API_CALL(L"wtsapi32.dll", WTSQuerySessionInformationW, FALSE, server, sessionId,
-                    infoClass, buffer, bytesReturned);
-}
-
-void FreeMemory(PVOID memory) { SYSTEM_API_CALL_VOID(L"wtsapi32.dll", WTSFreeMemory, memory); }
-
-}  // namespace wtsapi

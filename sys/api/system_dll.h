@@ -7,7 +7,9 @@
 // only, and its functions are reached through the typed wrappers below. A wrapper whose DLL or
 // function is missing fails the way the function itself fails, with ERROR_PROC_NOT_FOUND.
 #include <windows.h>
-#include <wtsapi32.h>
+
+// The typed wrappers live beside this file, one pair per DLL (sys/api/wtsapi.h, ...), each in a
+// namespace named after its DLL, with the function's own name and signature.
 
 // Restricts DLL loading to the system folder. The first statement of the program.
 void HardenDllSearch();
@@ -23,9 +25,3 @@ Fn SystemProc(const wchar_t* dll, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
                   : nullptr;
 }
-
-namespace wtsapi {
-BOOL QuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass,
-                              LPWSTR* buffer, DWORD* bytesReturned);
-void FreeMemory(PVOID memory);
-}  // namespace wtsapi
