@@ -257,7 +257,7 @@ def draw_mark(c, x0, y0, size):
     sheen = np.clip(1 - (c.y - y0) / (s * 0.55), 0, 1) * cover(d + s * 0.02, soft)
     c.paint(sheen, WHITE, 0.16)
     # The P: a stem and a bowl drawn as strokes.
-    w = s * 0.105
+    w = max(s * 0.105, 2.1)  # at 16-20 pixels a thinner stroke would blur away
     stem_x = x0 + s * 0.36
     top, bottom = y0 + s * 0.25, y0 + s * 0.76
     bowl_r = s * 0.145
@@ -364,14 +364,11 @@ def write_icon(path):
 def logo():
     c = Canvas(335, 138)
     mark = 104
-    name_size, tag_size = 62, 15
+    name_size, tag_size = 58, 15
     name_w = font("Medium", name_size).getlength("Pantavi")
     total = mark + 20 + name_w
     x0 = (335 - total) / 2
     my = (138 - mark) / 2
-    # A soft halo behind the mark lifts it off the scene.
-    halo = np.exp(-(((c.x - (x0 + mark / 2)) / 58) ** 2 + ((c.y - 69) / 58) ** 2))
-    c.paint(halo, VIOLET, 0.35)
     draw_mark(c, x0, my, mark)
     tx = x0 + mark + 20
     c.paint(text_mask(c, "Pantavi", "Medium", name_size, tx - 2, 74, "ls"), WHITE)
@@ -386,7 +383,7 @@ def logo():
 def problem_picture():
     c = Canvas(295, 211)
     # Shadow under the laptop.
-    c.paint(np.exp(-(((c.x - 147.5) / 118) ** 2 + ((c.y - 190) / 9) ** 2)), (0, 0, 0), 0.45)
+    c.paint(np.exp(-((c.x - 147.5) / 100) ** 4 - ((c.y - 188) / 7) ** 2), (0, 0, 0), 0.45)
     # Screen: a dark glass panel in a light frame.
     lid = sd_round_rect(c, 58, 18, 237, 146, 11)
     c.paint(cover(lid), (28, 16, 56), 0.92)
@@ -431,7 +428,7 @@ def success_picture():
     c = Canvas(274, 246)
     cx, cy, r = 137, 118, 84
     # Glow and two rings around the badge.
-    c.paint(np.exp(-((np.hypot(c.x - cx, c.y - cy) - r) / 26) ** 2), VIOLET, 0.35)
+    c.paint(np.exp(-((np.hypot(c.x - cx, c.y - cy) - r) / 15) ** 2), VIOLET, 0.4)
     c.paint(cover(np.abs(sd_circle(c, cx, cy, r + 17)) - 1.2), LAVENDER, 0.35)
     c.paint(cover(np.abs(sd_circle(c, cx, cy, r + 31)) - 0.8), LAVENDER, 0.18)
     c.paint(cover(sd_circle(c, cx, cy, r)), brand_gradient(c, cx - r, cy + r, cx + r, cy - r))
@@ -491,7 +488,7 @@ def folder_symbol():
     c = Canvas(30, 30)
     back = np.minimum(sd_round_rect(c, 2, 5, 14, 12, 2), sd_round_rect(c, 2, 8, 28, 25, 2.2))
     c.paint(cover(back), (170, 150, 220))
-    front = sd_convex_polygon(c, [(5.5, 12.5), (29, 12.5), (26.5, 25), (2, 25)], 0.8)
+    front = sd_convex_polygon(c, [(5.5, 12.5), (27.8, 12.5), (25.6, 25), (2.4, 25)], 0.8)
     c.paint(cover(front), LAVENDER)
     return c.image()
 
@@ -537,7 +534,7 @@ def dialog_close():
 def attention_symbol():
     c = Canvas(98, 88)
     r = 9
-    tri = [(49, 3), (95, 84), (3, 84)]
+    tri = [(49, 4), (93, 82), (5, 82)]
     d = sd_convex_polygon(c, shrink_polygon(tri, r * 0.55), r)
     c.paint(cover(d), brand_gradient(c, 10, 84, 88, 10))
     c.paint(np.clip(1 - c.y / 60, 0, 1) * cover(d), WHITE, 0.12)
@@ -754,9 +751,17 @@ def main():
     for rid, img in images.items():
         if img.size != EXPECTED_SIZES[rid]:
             sys.exit(f"PNG {rid} is {img.size}, the catalogue says {EXPECTED_SIZES[rid]}")
-        alpha = img.getchannel("A").getextrema()
-        if alpha != (0, 255):
-            sys.exit(f"PNG {rid} lacks transparent or opaque pixels: alpha {alpha}")
+        alpha = img.getchannel("A")
+        if alpha.getextrema() != (0, 255):
+            sys.exit(f"PNG {rid} lacks transparent or opaque pixels: {alpha.getextrema()}")
+        # Pictures and symbols must fade out inside their rectangle, never be cut by it; only
+        # the button backgrounds fill theirs.
+        if rid not in (211, 290):
+            w, h = img.size
+            border = [alpha.getpixel((x, y)) for x in range(w) for y in (0, h - 1)] + \
+                     [alpha.getpixel((x, y)) for y in range(h) for x in (0, w - 1)]
+            if max(border) > 3:
+                sys.exit(f"PNG {rid} is cut by its edge (alpha {max(border)} on the border)")
         img.save(args.out / f"{rid}.png", "PNG", optimize=True)
     if args.sheet:
         contact_sheet(args.sheet, bitmaps, icons, images)
