@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "sys/handle.h"
 
@@ -10,8 +11,14 @@
 class PngImage {
 public:
     PngImage() = default;
-    PngImage(PngImage&&) = default;
-    PngImage& operator=(PngImage&&) = default;
+    PngImage(PngImage&& other) noexcept { *this = std::move(other); }
+    PngImage& operator=(PngImage&& other) noexcept {
+        bitmap_ = std::move(other.bitmap_);
+        bits_ = std::exchange(other.bits_, nullptr);
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+        return *this;
+    }
 
     bool IsNull() const { return !bitmap_; }
     int Width() const { return width_; }

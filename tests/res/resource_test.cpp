@@ -153,8 +153,7 @@ TEST(StringTables, EachLanguageHasExactlyItsRowsInTheirForms) {
         } else {
             EXPECT_EQ(name, L"Pantavi (PC)");
         }
-        // Texts are natural-language: no row repeats the English one except the words many
-        // languages share ("OK", "Installation", the product name).
+        // Translated, not copied: the longer sentences differ from the English ones.
         if (lang.table != 1033) {
             EXPECT_NE(row(119), StoredRow(1033, 119));
             EXPECT_NE(row(106), StoredRow(1033, 106));
