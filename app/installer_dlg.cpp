@@ -4,18 +4,13 @@
 
 #include "res/resource.h"
 #include "sys/handle.h"
+#include "ui/strings.h"
 
 namespace {
 
 constexpr int kClientWidth = 960;
 constexpr int kClientHeight = 600;
 constexpr COLORREF kBackground = RGB(0x1E, 0x12, 0x3A);  // night purple of the installer's field
-
-std::wstring LoadText(UINT id) {
-    const wchar_t* text = nullptr;
-    int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
-    return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
-}
 
 }  // namespace
 

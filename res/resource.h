@@ -15,6 +15,27 @@
 // Icon
 #define IDI_APP_ICON 219
 
+// Bitmaps: backgrounds of the main window, 960 x 600
+#define IDB_SCENE_BACKGROUND 243
+#define IDB_PLAIN_BACKGROUND 244
+
+// PNG images (resource type "PNG")
+#define IDP_FOLDER 154
+#define IDP_CLOSE 159
+#define IDP_MINIMIZE 162
+#define IDP_CHECK_ON 163
+#define IDP_CHECK_OFF 165
+#define IDP_BUTTON_PRIMARY 211
+#define IDP_LOGO 222
+#define IDP_SPINNER_FIRST 245  // frame n (1-42) is IDP_SPINNER_FIRST - 1 + n
+#define IDP_SPINNER_LAST 286
+#define IDP_SPINNER_FRAMES 42
+#define IDP_PROBLEM 287
+#define IDP_SUCCESS 288
+#define IDP_ATTENTION 289
+#define IDP_BUTTON_SECONDARY 290
+#define IDP_DIALOG_CLOSE 291
+
 // Strings
 #define IDS_ABOUTBOX 101
 #define IDS_UPDATING_INSTALLER 102
@@ -54,3 +75,19 @@
 #define IDC_PRIVACY_LINK 1015
 #define IDC_AND_TEXT 1027
 #define IDC_TERMS_LINK 1028
+
+// Controls of the message dialogs
+#define IDC_MESSAGE_TEXT 1021
+#define IDC_LICENSE_TITLE 1022
+#define IDC_LICENSE_NOTICE 1023
+#define IDC_LICENSE_TERMS_LINK 1024
+#define IDC_LICENSE_AND_TEXT 1025
+#define IDC_LICENSE_PRIVACY_LINK 1026
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// Controls of the about box
+#define IDC_ABOUT_VERSION 1030
+#define IDC_ABOUT_COPYRIGHT 1031

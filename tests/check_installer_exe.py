@@ -18,6 +18,8 @@ SYSTEM_DLLS = {
     "nsi.dll", "wldap32.dll", "clbcatq.dll", "coml2.dll",
 }
 RT_VERSION, RT_MANIFEST = 16, 24
+RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON = 2, 5, 6, 14
+PNG_IDS = [154, 159, 162, 163, 165, 211, 222, 287, 288, 289, 290, 291] + list(range(245, 287))
 
 
 class PE:
@@ -129,6 +131,13 @@ def main():
           "manifest asks for common controls version 6")
     version = product_version(resources.get((RT_VERSION, 1), b""))
     check(version == args.version, "product version %s is %s" % (version, args.version))
+
+    missing = [f"{t} {i}" for t, ids in [(RT_BITMAP, [243, 244]), (RT_GROUP_ICON, [219]),
+                                         (RT_DIALOG, [100, 102, 213, 215, 216]),
+                                         (RT_STRING, [7, 8, 9]), ("PNG", PNG_IDS)]
+               for i in ids if (t, i) not in resources]
+    check(not missing, "carries the bitmaps, icon, dialogs, string tables and PNG images%s" % (
+        "; missing: " + ", ".join(missing) if missing else ""))
 
     print("%d checks failed" % len(failures) if failures else "all checks passed")
     return 1 if failures else 0

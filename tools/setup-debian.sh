@@ -16,7 +16,7 @@ pkgs=(
   wine wine64
   xvfb xdotool imagemagick x11-utils
   cmake make rapidjson-dev fonts-roboto-unhinted googletest
-  python3 python3-pil openssl curl
+  python3 python3-pil python3-numpy openssl curl
 )
 # npm comes with the machine's Node.js where that is installed; otherwise from Debian.
 command -v npm >/dev/null 2>&1 || pkgs+=(nodejs npm)
