@@ -54,6 +54,18 @@ void CInstallerDlg::OnPaint() {
     ::GetClientRect(hwnd_, &client);
     UniqueGdiObject brush(::CreateSolidBrush(kBackground));
     ::FillRect(dc, &client, static_cast<HBRUSH>(brush.get()));
+
+    // The product's name in the installer's face until the pages are drawn.
+    UniqueGdiObject font(::CreateFontW(-48, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                       CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Roboto"));
+    HGDIOBJ previous = ::SelectObject(dc, font.get());
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, RGB(255, 255, 255));
+    wchar_t title[128] = {};
+    ::GetWindowTextW(hwnd_, title, 128);
+    ::DrawTextW(dc, title, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(dc, previous);
     ::EndPaint(hwnd_, &paint);
 }
 

@@ -24,7 +24,9 @@ bool RunProcess(const std::wstring& folder, const std::wstring& program,
                 const std::wstring& parameters, int showMode, bool wait) {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // No shell error box: a program that cannot be started is a result the flows report on their
+    // own page; a system message box would stall the worker thread until someone clicks it.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = L"open";
     info.lpFile = program.c_str();
     info.lpParameters = parameters.c_str();
