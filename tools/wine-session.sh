@@ -24,10 +24,14 @@ wine_session_start() {
   export DISPLAY=":$(tr -d '\n' < "$displayfile")"
   rm -f "$displayfile"
   trap wine_session_stop EXIT
-  "$WINESERVER" -p
   "$WINE64" wineboot -i >/dev/null 2>&1
-  "$WINESERVER" -w   # wait for the first boot to settle before anything is timed or tested
+  # Let the first boot settle (its server ends when its processes have), then keep one server for
+  # the whole session so that each test program does not start its own.
+  timeout 120 "$WINESERVER" -w || true
   "$WINESERVER" -p
+  # Start Wine's own background processes (services, desktop) now, detached from any output: a
+  # test program that started them would hand them its stdout, and CTest would wait for them.
+  "$WINE64" wineboot </dev/null >/dev/null 2>&1
 }
 
 wine_session_stop() {
