@@ -90,6 +90,12 @@ std::wstring ReplaceAll(const std::wstring& text, const std::wstring& from, cons
     return result;
 }
 
+std::wstring DownloadsBesideDesktop(const std::wstring& desktop) {
+    size_t slash = desktop.rfind(L'\\');
+    if (slash == std::wstring::npos || slash == 0) return {};
+    return desktop.substr(0, slash + 1) + L"Downloads";
+}
+
 bool ApplyLogonUserRule(InstallPaths& record, const std::wstring& processUser,
                         const std::wstring& logonUser) {
     if (logonUser.empty() || EqualIgnoringAsciiCase(logonUser, processUser)) return false;
@@ -164,12 +170,9 @@ std::wstring GetDownloadFolder() {
         std::lock_guard<std::mutex> hold(pathsLock);
         if (!paths.downloadFolder.empty()) return paths.downloadFolder;
     }
-    // The Downloads sibling of the desktop in the same profile; the logon-user rule does not
-    // apply to this fallback.
-    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
-    size_t slash = desktop.rfind(L'\\');
-    if (slash == std::wstring::npos || slash == 0) return {};
-    std::wstring fallback = desktop.substr(0, slash + 1) + L"Downloads";
+    // The logon-user rule does not apply to this fallback: the process account's own desktop.
+    std::wstring fallback = DownloadsBesideDesktop(SpecialFolder(CSIDL_DESKTOPDIRECTORY));
+    if (fallback.empty()) return {};
     MakePathExist(fallback);
     std::lock_guard<std::mutex> hold(pathsLock);
     paths.downloadFolder = fallback;

@@ -35,5 +35,9 @@ std::wstring GetDownloadFolder();
 bool ApplyLogonUserRule(InstallPaths& paths, const std::wstring& processUser,
                         const std::wstring& logonUser);
 
+// The Downloads folder beside `desktop` in the same profile (C:\Users\a\Desktop gives
+// C:\Users\a\Downloads); empty when `desktop` has no backslash after its first character.
+std::wstring DownloadsBesideDesktop(const std::wstring& desktop);
+
 // Every non-overlapping occurrence of `from` in `text`, left to right, replaced by `to`.
 std::wstring ReplaceAll(const std::wstring& text, const std::wstring& from, const std::wstring& to);

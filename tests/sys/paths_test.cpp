@@ -67,6 +67,14 @@ TEST(ReplaceAll, LeftToRightWithoutOverlap) {
     EXPECT_EQ(ReplaceAll(L"", L"\\Admin\\", L"\\Owner\\"), L"");
 }
 
+TEST(GetDownloadFolder, FallbackIsTheDesktopsDownloadsSibling) {
+    EXPECT_EQ(DownloadsBesideDesktop(L"C:\\Users\\Owner\\Desktop"), L"C:\\Users\\Owner\\Downloads");
+    EXPECT_EQ(DownloadsBesideDesktop(L"D:\\Desktop"), L"D:\\Downloads");
+    EXPECT_EQ(DownloadsBesideDesktop(L"\\Desktop"), L"");  // backslash first
+    EXPECT_EQ(DownloadsBesideDesktop(L"Desktop"), L"");
+    EXPECT_EQ(DownloadsBesideDesktop(L""), L"");
+}
+
 TEST(ResolveInstallPaths, FillsCreatesAndLogsEveryCall) {
     LogMark mark;
     ResolveInstallPaths();
