@@ -13,19 +13,18 @@ wine_session_start
 
 out="$top/build/demo"
 mkdir -p "$out"
+log="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Orvane/Telvista/Log/Install.log"
 "$WINE64" build/x64/TelvistaSetup.exe >/dev/null 2>&1 &
 installer=$!
-window=""
+# The window opens right after the start-up lines are logged; give it a moment to paint.
 for _ in $(seq 1 100); do
-  window=$(xdotool search --name '^Pantavi' 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
+  grep -q 'cmdline:' "$log" 2>/dev/null && break
   sleep 0.2
 done
-sleep 1
+sleep 2
 import -window root "$out/window.png"
-[ -n "$window" ] && xdotool windowclose "$window" >/dev/null 2>&1 || true
-wait "$installer" || true
-cp "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Orvane/Telvista/Log/Install.log" "$out/Install.log" 2>/dev/null ||
-  cp "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Orvane/Telvista/Log/Install.log "$out/Install.log"
+"$WINESERVER" -k >/dev/null 2>&1 || true   # ends the installer and Wine's own processes
+wait "$installer" 2>/dev/null || true
+cp "$log" "$out/Install.log"
 echo "install log: $out/Install.log"
 echo "screenshot:  $out/window.png"
