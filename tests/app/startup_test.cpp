@@ -14,15 +14,6 @@ namespace {
 std::wstring Installer() { return TestBinaryFolder() + L"\\..\\TelvistaSetup.exe"; }
 std::wstring Sleeper() { return TestBinaryFolder() + L"\\sleeper.exe"; }
 
-template <typename Predicate>
-bool WaitUntil(Predicate predicate, DWORD timeoutMs = 20000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        if (predicate()) return true;
-        ::Sleep(50);
-    }
-    return predicate();
-}
-
 std::wstring ImageOf(DWORD pid) {
     UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     wchar_t path[MAX_PATH] = {};

@@ -66,5 +66,15 @@ std::wstring TestBinaryFolder();
 UniqueHandle StartProcess(const std::wstring& exe, const std::wstring& arguments,
                           const std::wstring& folder = L"");
 
+// Polls `predicate` every 50 ms until it holds or `timeoutMs` has passed; the last answer.
+template <typename Predicate>
+bool WaitUntil(Predicate predicate, DWORD timeoutMs = 20000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        if (predicate()) return true;
+        ::Sleep(50);
+    }
+    return predicate();
+}
+
 std::string Narrow(const std::wstring& text);  // UTF-8
 std::wstring Widen(const std::string& text);   // from UTF-8

@@ -9,16 +9,6 @@ namespace {
 
 std::wstring Sleeper() { return TestBinaryFolder() + L"\\sleeper.exe"; }
 
-// Waits (bounded) until `predicate` holds.
-template <typename Predicate>
-bool WaitUntil(Predicate predicate, DWORD timeoutMs = 10000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        if (predicate()) return true;
-        ::Sleep(50);
-    }
-    return predicate();
-}
-
 // A copy of the sleeper under `name` in a scratch folder, so tests own the image name.
 struct NamedSleeper {
     explicit NamedSleeper(const std::wstring& name) : path(scratch / name) {
