@@ -109,6 +109,34 @@ void RegistryValueGuard::DeleteKey() {
     }
 }
 
+KeyAccessDenied::KeyAccessDenied(HKEY root, const std::wstring& subKey, REGSAM view) {
+    // The owner keeps READ_CONTROL and WRITE_DAC through this handle, so the DACL can go back.
+    if (::RegOpenKeyExW(root, subKey.c_str(), 0, READ_CONTROL | WRITE_DAC | view, &key_) !=
+        ERROR_SUCCESS) {
+        key_ = nullptr;
+        return;
+    }
+    DWORD size = 0;
+    ::RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+    saved_.resize(size);
+    if (size == 0 || ::RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(),
+                                         &size) != ERROR_SUCCESS) {
+        return;
+    }
+    SECURITY_DESCRIPTOR denyAll{};
+    ACL emptyAcl{};
+    ::InitializeSecurityDescriptor(&denyAll, SECURITY_DESCRIPTOR_REVISION);
+    ::InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
+    ::SetSecurityDescriptorDacl(&denyAll, TRUE, &emptyAcl, FALSE);
+    applied_ = ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &denyAll) == ERROR_SUCCESS;
+}
+
+KeyAccessDenied::~KeyAccessDenied() {
+    if (!key_) return;
+    if (applied_) ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
+    ::RegCloseKey(key_);
+}
+
 FileGuard::FileGuard(std::wstring path) : path_(std::move(path)) {
     if (::GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     saved_ = path_ + L".telvista-test-saved";

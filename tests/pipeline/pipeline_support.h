@@ -34,6 +34,22 @@ private:
     std::wstring firstMissingKey_;  // the topmost key of subKey_ that did not exist
 };
 
+// Denies every access to one registry key (an empty DACL) while the guard lives, then puts its
+// DACL back: a key that exists but cannot be opened.
+class KeyAccessDenied {
+public:
+    KeyAccessDenied(HKEY root, const std::wstring& subKey, REGSAM view);
+    ~KeyAccessDenied();
+    KeyAccessDenied(const KeyAccessDenied&) = delete;
+    KeyAccessDenied& operator=(const KeyAccessDenied&) = delete;
+    bool applied() const { return applied_; }
+
+private:
+    HKEY key_ = nullptr;
+    std::vector<BYTE> saved_;
+    bool applied_ = false;
+};
+
 // Moves the file at `path` aside (if there is one) and puts it back when the guard ends; whatever
 // the test left at `path` is deleted first.
 class FileGuard {
