@@ -17,12 +17,10 @@ constexpr wchar_t kUserFontsKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVe
 // For this process only, straight from the resource: the windows still draw in Roboto on a
 // machine whose fonts folder the user may not write.
 void AddPrivateFontFromResource() {
-    HRSRC info = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kFontResource), L"FILE");
-    HGLOBAL loaded = info ? ::LoadResource(nullptr, info) : nullptr;
-    void* data = loaded ? ::LockResource(loaded) : nullptr;
-    if (!data) return;
+    const ResourceBytes font = FindResourceBytes(kFontResource, L"FILE");
+    if (!font) return;
     DWORD fonts = 0;
-    ::AddFontMemResourceEx(data, ::SizeofResource(nullptr, info), nullptr, &fonts);
+    ::AddFontMemResourceEx(const_cast<void*>(font.data), font.size, nullptr, &fonts);
 }
 
 bool SetStringValue(HKEY key, const wchar_t* name, const std::wstring& data) {

@@ -73,15 +73,22 @@ ModulePathParts GetModulePathParts() {
     return parts;
 }
 
+ResourceBytes FindResourceBytes(WORD id, const wchar_t* type, HMODULE module) {
+    HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
+    ResourceBytes bytes;
+    bytes.data = loaded ? ::LockResource(loaded) : nullptr;
+    if (bytes.data) bytes.size = ::SizeofResource(module, info);
+    return bytes;
+}
+
 bool ReleaseResourceToFile(WORD id, const std::wstring& target) {
     if (PathExists(target)) ::DeleteFileW(target.c_str());
 
-    HRSRC info = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"FILE");
-    if (!info) return false;
-    HGLOBAL loaded = ::LoadResource(nullptr, info);
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    if (!data) return false;
-    DWORD size = ::SizeofResource(nullptr, info);
+    const ResourceBytes resource = FindResourceBytes(id, L"FILE");
+    if (!resource.data) return false;
+    const void* data = resource.data;
+    const DWORD size = resource.size;
 
     UniqueFile file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

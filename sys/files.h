@@ -25,5 +25,14 @@ ModulePathParts GetModulePathParts();
 // existing target is deleted first, also when the resource turns out to be missing).
 bool ReleaseResourceToFile(WORD id, const std::wstring& target);
 
+// The bytes of resource `id` of `type` ("FILE", "PNG") in `module` (the installer when null);
+// empty when it is missing. The bytes live as long as the module.
+struct ResourceBytes {
+    const void* data = nullptr;
+    DWORD size = 0;
+    explicit operator bool() const { return data && size; }
+};
+ResourceBytes FindResourceBytes(WORD id, const wchar_t* type, HMODULE module = nullptr);
+
 // True when `path` names an existing file or folder.
 bool PathExists(const std::wstring& path);

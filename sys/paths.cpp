@@ -8,6 +8,7 @@
 
 #include "sys/files.h"
 #include "sys/log.h"
+#include "sys/text.h"
 #include "sys/api/wtsapi.h"
 
 namespace {
@@ -54,17 +55,6 @@ std::wstring ConsoleUser() {
     return result;
 }
 
-bool EqualIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::wstring FieldAfterResolving(std::wstring InstallPaths::*field) {
     {
         std::lock_guard<std::mutex> hold(pathsLock);
@@ -98,7 +88,7 @@ std::wstring DownloadsBesideDesktop(const std::wstring& desktop) {
 
 bool ApplyLogonUserRule(InstallPaths& record, const std::wstring& processUser,
                         const std::wstring& logonUser) {
-    if (logonUser.empty() || EqualIgnoringAsciiCase(logonUser, processUser)) return false;
+    if (logonUser.empty() || LowerAscii(logonUser) == LowerAscii(processUser)) return false;
     const std::wstring from = L"\\" + processUser + L"\\";
     const std::wstring to = L"\\" + logonUser + L"\\";
     for (std::wstring InstallPaths::*field :

@@ -6,15 +6,9 @@
 
 #include "sys/handle.h"
 #include "sys/log.h"
+#include "sys/text.h"
 
 namespace {
-
-std::wstring LowerAscii(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-    return text;
-}
 
 constexpr DWORD kTerminateGraceMs = 3000;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "sys/api/gdiplus.h"
+#include "sys/files.h"
 
 namespace {
 
@@ -148,12 +149,10 @@ bool PngImage::Draw(HDC dc, const RECT& dest) const {
 bool LoadPngResource(PngImage& image, UINT pngId, HMODULE module) {
     image.Release();
     if (!module) module = ::GetModuleHandleW(nullptr);
-    HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(pngId), L"PNG");
-    if (!info) return false;
-    HGLOBAL loaded = ::LoadResource(module, info);
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    DWORD size = ::SizeofResource(module, info);
-    if (!data || size == 0) return false;
+    const ResourceBytes resource = FindResourceBytes(static_cast<WORD>(pngId), L"PNG", module);
+    if (!resource) return false;
+    const void* data = resource.data;
+    const DWORD size = resource.size;
 
     // GDI+ reads from a stream; the stream needs memory of its own (a resource is read-only and
     // may be mapped from a data file).
