@@ -158,7 +158,15 @@ bool SendRequest(HINTERNET request) {
     int failures = 0;
     for (;;) {
         InstallLog::WriteLine(L"SendRequest");
-        if (wininet::HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
+        bool sent = wininet::HttpSendRequestW(request, nullptr, 0, nullptr, 0) != 0;
+        // A connection closed before any reply is a failed send. Windows reports it so; Wine's
+        // WinINet reports a sent request without a status line, which would otherwise end the
+        // transfer as a refused status instead of trying again.
+        if (sent && QueryStatusCode(request) == 0) {
+            sent = false;
+            ::SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        }
+        if (sent) {
             InstallLog::WriteLine(L"SendRequest success!");
             return true;
         }

@@ -196,14 +196,14 @@ TEST_F(HttpTest, ThreeFailedSendsWaitThreeTimesThenGiveUp) {
                      "Fail to send request", "GetUrlContent failed"}));
 }
 
-// Under Wine 8 a connection closed before any reply reaches WinINet as a sent request with an
-// empty reply, not as a failed send, so no retry happens. Open: decide whether the send treats
-// that as a failure of its own.
-TEST_F(HttpTest, DISABLED_SendRetriesAfterAConnectionClosedWithoutReply) {
+TEST_F(HttpTest, SendRetriesAfterAConnectionClosedWithoutReply) {
     ASSERT_TRUE(server.Script({{"/doc", {FixtureReply::Text("").HangUp(), FixtureReply::Text("ok")}}}));
+    LogMark mark;
     EXPECT_EQ(GetUrlContent(server.Url("/doc")), L"ok");
     EXPECT_EQ(clock.sleeps.size(), 1u);
     EXPECT_EQ(server.Requests().size(), 2u);
+    Lines lines = mark.NewMessages();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "SendRequest Exception:12152"), 1);
 }
 
 struct CertificateCase {
