@@ -19,20 +19,26 @@ namespace {
 constexpr int kOpenAttempts = 20;
 constexpr DWORD kOpenRetryMs = 5;
 
-std::wstring LogFolder() {
-    wchar_t appData[MAX_PATH] = {};
-    if (!::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE) || !appData[0]) {
-        return {};
-    }
-    return std::wstring(appData) + L"\\Orvane\\Telvista\\Log";
+// The process account's AppData folder does not change while the process runs, and asking the
+// shell for it costs more than writing a line (under Wine a walk through the registry): it is
+// asked once. An empty answer stays empty.
+const std::wstring& LogFolder() {
+    static const std::wstring folder = [] {
+        wchar_t appData[MAX_PATH] = {};
+        if (!::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE) || !appData[0]) {
+            return std::wstring();
+        }
+        return std::wstring(appData) + L"\\Orvane\\Telvista\\Log";
+    }();
+    return folder;
 }
 
 void Append(const std::string& bytes) {
-    std::wstring folder = LogFolder();
+    const std::wstring& folder = LogFolder();
     if (folder.empty()) return;
-    MakePathExist(folder);
-    std::wstring path = folder + L"\\Install.log";
+    const std::wstring path = folder + L"\\Install.log";
 
+    bool folderMade = false;
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         // Readers may look; no other writer may open the file while this line goes in, so lines
         // never interleave.
@@ -44,7 +50,15 @@ void Append(const std::string& bytes) {
                         nullptr);
             return;
         }
-        if (::GetLastError() != ERROR_SHARING_VIOLATION) return;
+        DWORD error = ::GetLastError();
+        // The folders are made when they are missing, also when someone deleted them while the
+        // installer runs; checking them on every line would cost as much as the line itself.
+        if (error == ERROR_PATH_NOT_FOUND && !folderMade) {
+            folderMade = true;
+            MakePathExist(folder);
+            continue;
+        }
+        if (error != ERROR_SHARING_VIOLATION) return;
         SleepFor(kOpenRetryMs);
     }
 }
@@ -79,7 +93,7 @@ std::string EncodeLine(const std::wstring& stamp, const std::wstring& message) {
 }
 
 std::wstring LogFilePath() {
-    std::wstring folder = LogFolder();
+    const std::wstring& folder = LogFolder();
     return folder.empty() ? folder : folder + L"\\Install.log";
 }
 

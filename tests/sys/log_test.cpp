@@ -45,8 +45,11 @@ TEST(InstallLog, FirstLineCreatesFolderAndFile) {
     const std::wstring path = InstallLog::LogFilePath();
     ASSERT_FALSE(path.empty());
     const std::wstring folder = path.substr(0, path.rfind(L'\\'));
-    RemoveFolder(folder);
-    ASSERT_FALSE(PathExists(folder));
+    InstallLog::WriteLine(L"a line before the folders go");
+    // The whole chain goes, as if deleted while the installer runs: the next line makes it again.
+    const std::wstring chain = folder.substr(0, folder.find(L"\\Orvane\\") + 7);
+    RemoveFolder(chain);
+    ASSERT_FALSE(PathExists(chain));
 
     FakeClock clock;
     clock.now = SYSTEMTIME{2025, 1, 2, 7, 9, 5, 3, 0};
