@@ -5,6 +5,7 @@
 
 #include <cwchar>
 #include <memory>
+#include <optional>
 
 #include "net/http.h"
 #include "sys/handle.h"
@@ -30,7 +31,6 @@ public:
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(handle_);
     }
-    bool IsOpen() const { return static_cast<bool>(handle_); }
     void Close() { handle_.reset(); }
 
     bool Length(ULONGLONG& length) const {
@@ -101,16 +101,24 @@ public:
 private:
     DownloadResult StartBody();
     DownloadResult ReadBody();
-    // Opens and sends a new request for the rest of the file after an error in the body. True
-    // when the body goes on; otherwise `exit` holds the download's end.
-    bool Reconnect(DownloadResult& exit);
+    // Opens and sends a new request for the rest of the file after an error in the body.
+    // Nothing when the body goes on; otherwise the download's end.
+    std::optional<DownloadResult> Reconnect();
     // Takes a reply of 200 to a request that asked for a range: the content starts again from
     // its first byte, so the bytes already in the file go.
     bool RestartFile();
 
     void Release();  // closes the file and the handles, frees the buffer
     DownloadResult Cleanup();
+    DownloadResult Cleanup(DownloadResult result) {
+        result_ = result;
+        return Cleanup();
+    }
     DownloadResult Finish();
+    DownloadResult Finish(DownloadResult result) {
+        result_ = result;
+        return Finish();
+    }
     DownloadResult Abort(DWORD error);  // a local failure: "Exception Download failed"
 
     // span * downloaded / total: the product in 64 bits, the quotient cut to 32.
@@ -172,9 +180,7 @@ DownloadResult FileDownload::Run() {
     if (!SendRequest(request_.get())) {
         if (!resumed_) {
             InstallLog::WriteLine(L"SendRequest failed, return Download_failed_networkError");
-            file_.Close();
-            result_ = Download_failed_networkError;
-            return Cleanup();
+            return Cleanup(Download_failed_networkError);
         }
         InstallLog::WriteLine(
             L"Partial_Download SendRequest failed, try SendRequest again without AddRequestHeaders");
@@ -182,14 +188,11 @@ DownloadResult FileDownload::Run() {
         request_ = OpenGetRequest(connection_.get(), parts_.object, flags_);
         if (!request_) {
             InstallLog::WriteLine(L"OpenRequest failed");
-            file_.Close();
             return Cleanup();
         }
         if (!SendRequest(request_.get())) {
             InstallLog::WriteLine(L"SendRequest failed, return Download_failed_networkError");
-            file_.Close();
-            result_ = Download_failed_networkError;
-            return Cleanup();
+            return Cleanup(Download_failed_networkError);
         }
         if (!file_.Empty()) return Abort(::GetLastError());
     }
@@ -202,19 +205,14 @@ DownloadResult FileDownload::StartBody() {
     InstallLog::WriteLine(L"QueryInfoStatusCode: %d", static_cast<int>(status));
     if (status != HTTP_STATUS_OK && !(status == HTTP_STATUS_PARTIAL_CONTENT && resumed_)) {
         InstallLog::WriteLine(L"!isPartial_Download  Download_failed_networkError");
-        file_.Close();
-        result_ = Download_failed_networkError;
-        return Cleanup();
+        return Cleanup(Download_failed_networkError);
     }
     if (status == HTTP_STATUS_OK && !RestartFile()) return Abort(::GetLastError());
 
     InstallLog::WriteLine(L"GetUrlFile3.6");
     DWORD contentLength = QueryContentLength(request_.get());
     InstallLog::WriteLine(L"QueryInfo HTTP_QUERY_CONTENT_LENGTH: %d", static_cast<int>(contentLength));
-    if (contentLength == 0) {
-        file_.Close();
-        return Cleanup();
-    }
+    if (contentLength == 0) return Cleanup();
 
     InstallLog::WriteLine(L"GetUrlFile3.7");
     buffer_.reset(new char[kChunkSize]);
@@ -241,8 +239,8 @@ DownloadResult FileDownload::ReadBody() {
         DWORD read = 0;
         bool ok = wininet::InternetReadFile(request_.get(), buffer_.get(), kChunkSize, &read) != 0;
         if (ok && read == 0) {
-            if (!Complete()) result_ = Download_failed_networkError;
-            return Finish();
+            // A body that ends before (or runs past) the expected total.
+            return Complete() ? Finish() : Finish(Download_failed_networkError);
         }
         if (ok) ok = file_.Append(buffer_.get(), read);
         if (ok) {
@@ -255,50 +253,37 @@ DownloadResult FileDownload::ReadBody() {
             if (callback_(context_, base_ + static_cast<int>(share), Complete() ? 1 : 0)) continue;
             InstallLog::WriteLine(L"yes canceld\r\n");
             InstallLog::WriteLine(L"Canceled by user!");
-            file_.Close();
-            result_ = Download_failed_otherError;
-            return Cleanup();
+            return Cleanup(Download_failed_otherError);
         }
 
         InstallLog::WriteLine(L"Exception:%d", static_cast<int>(::GetLastError()));
         if (++reconnectsWithoutData > kReconnectsWithoutData) {
             InstallLog::WriteLine(L"Too many reconnects without data, return Download_failed_networkError!");
-            result_ = Download_failed_networkError;
-            return Finish();
+            return Finish(Download_failed_networkError);
         }
-        DownloadResult exit = Download_failed_otherError;
-        if (!Reconnect(exit)) return exit;
+        if (std::optional<DownloadResult> end = Reconnect()) return *end;
     }
 }
 
-bool FileDownload::Reconnect(DownloadResult& exit) {
+std::optional<DownloadResult> FileDownload::Reconnect() {
     InstallLog::WriteLine(L"Retry connect network again");
     request_.reset();
     request_ = OpenGetRequest(connection_.get(), parts_.object, flags_);
     if (!request_) {
         InstallLog::WriteLine(L"Retry OpenRequest failed");
-        exit = Finish();
-        return false;
+        return Finish();
     }
     // The file's length, not the count of bytes read, says where to go on: a write that failed
     // half-way may have left part of a chunk in the file.
     ULONGLONG length = 0;
-    if (!file_.Length(length)) {
-        exit = Abort(::GetLastError());
-        return false;
-    }
+    if (!file_.Length(length)) return Abort(::GetLastError());
     if (length > 0) {
-        if (!file_.SeekToEnd()) {
-            exit = Abort(::GetLastError());
-            return false;
-        }
+        if (!file_.SeekToEnd()) return Abort(::GetLastError());
         AddRangeHeader(request_.get(), length);
     }
     if (!SendRequest(request_.get())) {
         InstallLog::WriteLine(L"Retry SendRequest failed, return Download_failed_networkError!");
-        result_ = Download_failed_networkError;
-        exit = Finish();
-        return false;
+        return Finish(Download_failed_networkError);
     }
 
     // A server may answer the range with the whole content, or not serve the file any more: the
@@ -308,19 +293,14 @@ bool FileDownload::Reconnect(DownloadResult& exit) {
     bool ranged = length > 0;
     if (status != HTTP_STATUS_OK && !(status == HTTP_STATUS_PARTIAL_CONTENT && ranged)) {
         InstallLog::WriteLine(L"!isPartial_Download  Download_failed_networkError");
-        result_ = Download_failed_networkError;
-        exit = Finish();
-        return false;
+        return Finish(Download_failed_networkError);
     }
     if (status == HTTP_STATUS_OK && ranged) {
-        if (!RestartFile()) {
-            exit = Abort(::GetLastError());
-            return false;
-        }
+        if (!RestartFile()) return Abort(::GetLastError());
         length = 0;
     }
     downloaded_ = length;
-    return true;
+    return std::nullopt;
 }
 
 DWORD FileDownload::Share() const {
@@ -357,8 +337,7 @@ DownloadResult FileDownload::Finish() {
 DownloadResult FileDownload::Abort(DWORD error) {
     InstallLog::WriteLine(L"Exception:%d", static_cast<int>(error));
     InstallLog::WriteLine(L"Exception Download failed: " + path_);
-    result_ = Download_failed_networkError;
-    return Cleanup();
+    return Cleanup(Download_failed_networkError);
 }
 
 }  // namespace
