@@ -25,6 +25,9 @@ cleanup() {
 trap cleanup EXIT
 
 head -c "$((mib * 1024 * 1024))" /dev/urandom >"$work/big.bin"
+# The download flushes every chunk; dirty pages of the file just made would be written back
+# during those flushes and charged to the download.
+sync
 size=$(stat -c %s "$work/big.bin")
 
 python3 tests/fixtures/http_server.py serve --no-tls --file-root "$work" \
