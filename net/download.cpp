@@ -82,6 +82,11 @@ DWORD QueryContentLength(HINTERNET request) {
     return length;
 }
 
+// The statuses whose body is taken: 200, and 206 where a range was asked for.
+bool AcceptedStatus(DWORD status, bool ranged) {
+    return status == HTTP_STATUS_OK || (status == HTTP_STATUS_PARTIAL_CONTENT && ranged);
+}
+
 // One call of GetUrlFile. Its two exits: Cleanup for every way out before the body (the file is
 // kept as it is, "Connection failed"), Finish once the body has started (complete or not).
 class FileDownload {
@@ -203,7 +208,7 @@ DownloadResult FileDownload::StartBody() {
     InstallLog::WriteLine(L"GetUrlFile3.5");
     DWORD status = QueryStatusCode(request_.get());
     InstallLog::WriteLine(L"QueryInfoStatusCode: %d", static_cast<int>(status));
-    if (status != HTTP_STATUS_OK && !(status == HTTP_STATUS_PARTIAL_CONTENT && resumed_)) {
+    if (!AcceptedStatus(status, resumed_)) {
         InstallLog::WriteLine(L"!isPartial_Download  Download_failed_networkError");
         return Cleanup(Download_failed_networkError);
     }
@@ -291,7 +296,7 @@ std::optional<DownloadResult> FileDownload::Reconnect() {
     DWORD status = QueryStatusCode(request_.get());
     InstallLog::WriteLine(L"QueryInfoStatusCode: %d", static_cast<int>(status));
     bool ranged = length > 0;
-    if (status != HTTP_STATUS_OK && !(status == HTTP_STATUS_PARTIAL_CONTENT && ranged)) {
+    if (!AcceptedStatus(status, ranged)) {
         InstallLog::WriteLine(L"!isPartial_Download  Download_failed_networkError");
         return Finish(Download_failed_networkError);
     }

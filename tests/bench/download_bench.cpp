@@ -18,6 +18,7 @@
 #include "sys/api/wininet.h"
 #include "sys/handle.h"
 #include "sys/log.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -120,14 +121,6 @@ double TimeLogLines(int count) {
     double start = Seconds();
     for (int i = 0; i < count; ++i) InstallLog::WriteLine(L"download : %d", i);
     return Seconds() - start;
-}
-
-std::wstring Widen(const char* text) {
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-    wide.resize(wide.size() - 1);
-    return wide;
 }
 
 }  // namespace
