@@ -11,6 +11,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# 32-bit x86 code does not run on the machines this project is built on (their kernels have
-# 32-bit emulation switched off), so this build is checked, not run: see the x86_64 toolchain.
+# Wine's 32-bit loader, in a WoW64 prefix. It starts only where the kernel executes 32-bit x86
+# code (tools/arch32.sh); elsewhere this build is checked as a file and the x86_64 build runs.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)

@@ -1,6 +1,6 @@
 # Cross toolchain: 64-bit Windows through MinGW-w64 (posix thread model), run under wine64.
-# The same sources as the shipped 32-bit installer, built for the tests and demos that run it:
-# the machines this project is built on cannot execute 32-bit x86 code.
+# The same sources as the shipped 32-bit installer, built for the tests and demos that run on every
+# machine, also those that cannot execute 32-bit x86 code.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -30,7 +30,7 @@ class PE:
         self.pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[self.pe:self.pe + 4] != b"PE\0\0":
             raise ValueError("no PE signature")
-        self.machine, nsections, _, _, _, optsize, self.characteristics = struct.unpack_from(
+        self.machine, nsections, self.timestamp, _, _, optsize, self.characteristics = struct.unpack_from(
             "<HHIIIHH", data, self.pe + 4)
         self.opt = self.pe + 24
         self.magic = struct.unpack_from("<H", data, self.opt)[0]
@@ -115,6 +115,8 @@ def main():
 
     check(pe.machine == 0x14C and pe.magic == 0x10B, "PE32 for i386")
     check(pe.subsystem == 2, "GUI subsystem")
+    # Rebuilding the same sources must give the same bytes: no link time in the header.
+    check(pe.timestamp == 0, "no link time stamp in the PE header (%d)" % pe.timestamp)
     imports = [name.lower() for name in pe.imports()]
     outside = sorted(set(imports) - SYSTEM_DLLS)
     check(not outside, "imports only system-folder DLLs (%s)%s" % (

@@ -2,11 +2,13 @@
 # Installs what building and testing the installer needs on a Debian 12 machine, as root.
 # Idempotent and quick when everything is present: apt runs only for missing packages.
 #
-# Wine runs the 64-bit build of the installer (wine64): the machines this project is built on
-# cannot execute 32-bit x86 code (the kernel's 32-bit emulation is off), so the 32-bit loader
-# (wine32:i386) would never start. The shipped 32-bit installer is built and checked as a file.
+# Wine runs the x86_64 build of the installer everywhere (wine64). Wine's 32-bit side
+# (wine32:i386), which runs the shipped 32-bit installer and its tests, is installed only where
+# the kernel executes 32-bit x86 code: elsewhere its loader cannot start, and once installed,
+# Debian's `wine` wrapper would prefer it even for 64-bit programs.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/tools/arch32.sh"
 
 SEVENZIP_BIN_VERSION=5.2.0   # npm package 7zip-bin, source of win/ia32/7za.exe
 
@@ -28,10 +30,22 @@ for p in "${pkgs[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -gt 0 ]; then
+if runs_32bit_code; then
+  echo "setup: this machine executes 32-bit x86 code: Wine's 32-bit side (wine32:i386) runs the shipped installer"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    added_i386=1
+  fi
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=(wine32:i386)
+else
+  echo "setup: this machine does not execute 32-bit x86 code (the kernel's 32-bit emulation is off): only the x86_64 build runs under Wine"
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ -n "${added_i386:-}" ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  [ ${#missing[@]} -eq 0 ] || apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # 7za.exe comes from the npm registry, pinned, installed outside the work tree.

@@ -23,23 +23,25 @@ std::wstring ImageOf(DWORD pid) {
 }
 
 // The visible top-level windows of processes running the executable `image`.
+struct WindowSearch {
+    std::wstring image;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindowOf(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (::IsWindowVisible(window) && ::GetParent(window) == nullptr &&
+        lstrcmpiW(ImageOf(pid).c_str(), search->image.c_str()) == 0) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
 std::vector<HWND> WindowsOf(const std::wstring& image) {
-    struct Search {
-        std::wstring image;
-        std::vector<HWND> found;
-    } search{image, {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(window, &pid);
-            if (::IsWindowVisible(window) && ::GetParent(window) == nullptr &&
-                lstrcmpiW(ImageOf(pid).c_str(), s->image.c_str()) == 0) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{image, {}};
+    ::EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

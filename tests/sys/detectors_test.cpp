@@ -150,11 +150,20 @@ TEST(FileVersion, BuiltInstallerCarriesTheBuildVersion) {
 
 TEST(VcRuntimeFile, JudgesTheX64RuntimeByItsProductVersion) {
     const std::wstring path = VcRuntimeFilePath();
+#ifdef _WIN64
+    // A 64-bit process finds the x64 runtime in the system folder itself.
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
-    // This build is a 64-bit process: the x64 runtime sits in the system folder itself.
-    EXPECT_EQ(_wcsicmp(path.c_str(), (std::wstring(system) + L"\\vcruntime140.dll").c_str()), 0)
-        << Narrow(path);
+    const std::wstring expected = std::wstring(system) + L"\\vcruntime140.dll";
+#else
+    // For a 32-bit process on 64-bit Windows the system folder is the 32-bit one; the x64
+    // runtime is reached through Sysnative.
+    ASSERT_TRUE(IsWow64()) << "the 32-bit tests run in a WoW64 prefix";
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring expected = std::wstring(windows) + L"\\Sysnative\\vcruntime140.dll";
+#endif
+    EXPECT_EQ(_wcsicmp(path.c_str(), expected.c_str()), 0) << Narrow(path);
 
     struct Case {
         const char* name;
@@ -190,11 +199,13 @@ TEST(VcRuntimeFile, JudgesTheX64RuntimeByItsProductVersion) {
               std::vector<std::string>{"CheckFile " + Narrow(path) + " VC_Runtime version "});
 }
 
+TEST(Bitness, BothBuildsKnowTheyRunOn64BitWindows) {
 #ifdef _WIN64
-TEST(Bitness, A64BitProcessIsOn64BitWindows) {
     EXPECT_FALSE(IsWow64());  // a 64-bit process is never a WoW64 process
+#else
+    EXPECT_TRUE(IsWow64());   // the 32-bit installer on 64-bit Windows
+#endif
     EXPECT_TRUE(IsWindows64Bit());
 }
-#endif
 
 }  // namespace
