@@ -14,6 +14,9 @@ constexpr DWORD kTimeoutMs = 60000;
 constexpr DWORD kConnectRetries = 3;
 constexpr int kSendAttempts = 3;
 constexpr DWORD kContentReadSize = 1024;
+// A release record is a few hundred bytes. A longer reply is not one, and reading it whole could
+// exhaust the memory of the process.
+constexpr size_t kMaxContentBytes = 1024 * 1024;
 
 constexpr DWORD kPlainFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 // No INTERNET_FLAG_IGNORE_CERT_CN_INVALID or INTERNET_FLAG_IGNORE_CERT_DATE_INVALID: the release
@@ -64,14 +67,22 @@ struct Transfer {
     }
 };
 
+enum class ReadOutcome { Complete, Failed, TooLong };
+
 // Reads the whole body in pieces of at most 1024 bytes. A piece is taken up to its first zero
-// byte, as the text it is meant to be. False when a read fails (the last error tells why).
-bool ReadContent(HINTERNET request, std::string& body) {
+// byte, as the text it is meant to be. Failed when a read fails (the last error tells why);
+// TooLong as soon as the body passes kMaxContentBytes.
+ReadOutcome ReadContent(HINTERNET request, std::string& body) {
     char buffer[kContentReadSize + 1] = {};
+    size_t received = 0;
     for (;;) {
         DWORD read = 0;
-        if (!wininet::InternetReadFile(request, buffer, kContentReadSize, &read)) return false;
-        if (read == 0) return true;
+        if (!wininet::InternetReadFile(request, buffer, kContentReadSize, &read)) {
+            return ReadOutcome::Failed;
+        }
+        if (read == 0) return ReadOutcome::Complete;
+        received += read;
+        if (received > kMaxContentBytes) return ReadOutcome::TooLong;
         buffer[read] = '\0';
         body += buffer;
         std::memset(buffer, 0, sizeof buffer);
@@ -238,7 +249,14 @@ std::wstring GetUrlContent(const std::wstring& url) {
 
     InstallLog::WriteLine(L"GetUrlContent3.6");
     std::string body;
-    if (!ReadContent(transfer.request.get(), body)) return failWithError(::GetLastError());
+    switch (ReadContent(transfer.request.get(), body)) {
+        case ReadOutcome::Complete: break;
+        case ReadOutcome::Failed: return failWithError(::GetLastError());
+        case ReadOutcome::TooLong:
+            InstallLog::WriteLine(L"Reply longer than %d bytes, not a release record",
+                                  static_cast<int>(kMaxContentBytes));
+            return fail();
+    }
     std::wstring text = Utf8ToWide(body);
 
     transfer.Close();

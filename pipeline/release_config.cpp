@@ -41,8 +41,10 @@ ReleaseConfig ParseReleaseConfig(const std::wstring& reply) {
     ReleaseConfig record;
     Utf16Document document;
     // Default rules: no comments, nothing but white space after the root value. A byte-order
-    // mark that survived the conversion of the reply is not white space, so it fails here.
-    document.Parse(reply.c_str());
+    // mark that survived the conversion of the reply is not white space, so it fails here. The
+    // iterative parser takes the same grammar without recursion: a reply of deeply nested
+    // brackets cannot exhaust the worker thread's stack.
+    document.Parse<rapidjson::kParseIterativeFlag>(reply.c_str());
     if (document.HasParseError() || !document.IsObject()) return record;
     auto result = document.FindMember(L"result");
     if (result == document.MemberEnd() || !result->value.IsObject()) return record;

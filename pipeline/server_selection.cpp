@@ -5,6 +5,7 @@
 #include <rapidjson/document.h>
 
 #include "sys/handle.h"
+#include "sys/log.h"
 #include "sys/paths.h"
 
 #ifndef TELVISTA_API_BASE
@@ -34,7 +35,7 @@ std::wstring ParseServerOverride(const std::string& bytes) {
     // The buffer is parsed up to its first zero byte.
     std::string text(bytes.c_str());
     rapidjson::Document document;
-    document.Parse(text.c_str());
+    document.Parse<rapidjson::kParseIterativeFlag>(text.c_str());  // no recursion, as for replies
     if (document.HasParseError() || !document.IsObject()) return {};
     auto member = document.FindMember("ApplicationUpdate");
     if (member == document.MemberEnd() || !member->value.IsString()) return {};
@@ -43,9 +44,25 @@ std::wstring ParseServerOverride(const std::string& bytes) {
     return FromUtf8(member->value.GetString(), member->value.GetStringLength());
 }
 
+bool OverrideAllowed(const std::wstring& processUser, const std::wstring& logonUser) {
+    return !IsOtherAccount(processUser, logonUser);
+}
+
 std::wstring SelectServer() {
     std::wstring base = DefaultApiBase();
-    std::wstring path = GetDownloadFolder() + L"\\TestServer.txt";
+    // Run under another account than the session's user (an administrator's credentials given
+    // for a standard user), the Downloads folder is that user's: a file planted there must not
+    // choose the server whose programs this account then runs, nor the digests they are checked
+    // against.
+    if (!OverrideAllowed(ProcessUserName(), LogonUserName())) {
+        InstallLog::WriteLine(L"Running as another user than the logon user, TestServer.txt ignored");
+        return base;
+    }
+    // Without a Downloads folder there is no override: "\TestServer.txt" would be the root of
+    // the current drive.
+    const std::wstring folder = GetDownloadFolder();
+    if (folder.empty()) return base;
+    std::wstring path = folder + L"\\TestServer.txt";
     char buffer[kOverrideReadLimit + 1] = {};
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "sys/never_destroyed.h"
+
 namespace {
 
 class RealClock final : public Clock {
@@ -17,14 +19,15 @@ public:
     int Rand() override { return std::rand(); }
 };
 
-RealClock realClock;
-std::atomic<Clock*> current{&realClock};
+// Never destroyed: a worker may sleep or log while the process ends.
+NeverDestroyed<RealClock> realClock;
+std::atomic<Clock*> current{&realClock.get()};
 
 }  // namespace
 
-Clock& SystemClock() { return realClock; }
+Clock& SystemClock() { return *realClock; }
 
-Clock* SetClock(Clock* clock) { return current.exchange(clock ? clock : &realClock); }
+Clock* SetClock(Clock* clock) { return current.exchange(clock ? clock : &realClock.get()); }
 
 void SleepFor(DWORD milliseconds) { current.load()->Sleep(milliseconds); }
 ULONGLONG TickCountNow() { return current.load()->TickCount(); }

@@ -32,8 +32,11 @@ bool SetStringValue(HKEY key, const wchar_t* name, const std::wstring& data) {
 }  // namespace
 
 void InstallFont() {
-    const std::wstring source = GetTempFolder() + L"\\" + kFontFile;
-    if (!ReleaseResourceToFile(kFontResource, source)) {
+    // Without a temporary folder there is nowhere to write the file: "\<name>" would be the root
+    // of the current drive.
+    const std::wstring temp = GetTempFolder();
+    const std::wstring source = temp + L"\\" + kFontFile;
+    if (temp.empty() || !ReleaseResourceToFile(kFontResource, source)) {
         InstallLog::WriteLine(L"Release font file failed");
         AddPrivateFontFromResource();
         return;

@@ -10,6 +10,7 @@
 #include "sys/clock.h"
 #include "sys/files.h"
 #include "sys/handle.h"
+#include "sys/never_destroyed.h"
 
 namespace InstallLog {
 namespace {
@@ -23,14 +24,14 @@ constexpr DWORD kOpenRetryMs = 5;
 // shell for it costs more than writing a line (under Wine a walk through the registry): it is
 // asked once. An empty answer stays empty.
 const std::wstring& LogFolder() {
-    static const std::wstring folder = [] {
+    static NeverDestroyed<const std::wstring> folder([] {
         wchar_t appData[MAX_PATH] = {};
         if (!::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE) || !appData[0]) {
             return std::wstring();
         }
         return std::wstring(appData) + L"\\Orvane\\Telvista\\Log";
-    }();
-    return folder;
+    }());
+    return *folder;
 }
 
 void Append(const std::string& bytes) {

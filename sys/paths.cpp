@@ -8,15 +8,19 @@
 
 #include "sys/files.h"
 #include "sys/log.h"
+#include "sys/never_destroyed.h"
 #include "sys/text.h"
 #include "sys/api/wtsapi.h"
 
 namespace {
 
 // The record is read on worker threads while a later resolution may rewrite it; readers take
-// copies under this lock.
-std::mutex pathsLock;
-InstallPaths paths;
+// copies under this lock. Neither is ever destroyed: workers may read them while the process ends.
+NeverDestroyed<std::mutex> pathsLock;
+NeverDestroyed<InstallPaths> paths;
+// Set by the first resolution: a folder the shell did not give stays empty, and asking again at
+// every read would only repeat the question and its log lines.
+bool resolved = false;
 
 std::wstring SpecialFolder(int csidl) {
     wchar_t buffer[MAX_PATH] = {};
@@ -34,15 +38,22 @@ std::wstring KnownDownloadsFolder() {
     return result;
 }
 
-std::wstring ProcessUser() {
+}  // namespace
+
+std::wstring ProcessUserName() {
     wchar_t name[256] = {};
     DWORD size = 256;
     if (!::GetUserNameW(name, &size)) return {};
     return name;
 }
 
-std::wstring ConsoleUser() {
-    DWORD session = ::WTSGetActiveConsoleSessionId();
+DWORD OwnSessionId() {
+    DWORD session = 0;
+    if (!::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) return WTS_CURRENT_SESSION;
+    return session;
+}
+
+std::wstring SessionUserName(DWORD session) {
     LPWSTR name = nullptr;
     DWORD bytes = 0;
     std::wstring result;
@@ -55,14 +66,22 @@ std::wstring ConsoleUser() {
     return result;
 }
 
+std::wstring LogonUserName() { return SessionUserName(OwnSessionId()); }
+
+bool IsOtherAccount(const std::wstring& processUser, const std::wstring& logonUser) {
+    return !logonUser.empty() && LowerAscii(logonUser) != LowerAscii(processUser);
+}
+
+namespace {
+
 std::wstring FieldAfterResolving(std::wstring InstallPaths::*field) {
     {
-        std::lock_guard<std::mutex> hold(pathsLock);
-        if (!(paths.*field).empty()) return paths.*field;
+        std::lock_guard<std::mutex> hold(*pathsLock);
+        if (resolved || !(paths.get().*field).empty()) return paths.get().*field;
     }
     ResolveInstallPaths();
-    std::lock_guard<std::mutex> hold(pathsLock);
-    return paths.*field;
+    std::lock_guard<std::mutex> hold(*pathsLock);
+    return paths.get().*field;
 }
 
 }  // namespace
@@ -88,7 +107,7 @@ std::wstring DownloadsBesideDesktop(const std::wstring& desktop) {
 
 bool ApplyLogonUserRule(InstallPaths& record, const std::wstring& processUser,
                         const std::wstring& logonUser) {
-    if (logonUser.empty() || LowerAscii(logonUser) == LowerAscii(processUser)) return false;
+    if (!IsOtherAccount(processUser, logonUser)) return false;
     const std::wstring from = L"\\" + processUser + L"\\";
     const std::wstring to = L"\\" + logonUser + L"\\";
     for (std::wstring InstallPaths::*field :
@@ -100,8 +119,8 @@ bool ApplyLogonUserRule(InstallPaths& record, const std::wstring& processUser,
 }
 
 void ResolveInstallPaths() {
-    const std::wstring processUser = ProcessUser();
-    const std::wstring logonUser = ConsoleUser();
+    const std::wstring processUser = ProcessUserName();
+    const std::wstring logonUser = LogonUserName();
     InstallLog::WriteLine(L"ProcessUser: %s, LogonUser: %s", processUser.c_str(),
                           logonUser.c_str());
 
@@ -140,13 +159,14 @@ void ResolveInstallPaths() {
         if (!folder->empty()) MakePathExist(*folder);
     }
 
-    std::lock_guard<std::mutex> hold(pathsLock);
-    paths = std::move(fresh);
+    std::lock_guard<std::mutex> hold(*pathsLock);
+    *paths = std::move(fresh);
+    resolved = true;
 }
 
 InstallPaths CurrentInstallPaths() {
-    std::lock_guard<std::mutex> hold(pathsLock);
-    return paths;
+    std::lock_guard<std::mutex> hold(*pathsLock);
+    return *paths;
 }
 
 std::wstring GetTempFolder() { return FieldAfterResolving(&InstallPaths::tempFolder); }
@@ -157,14 +177,14 @@ std::wstring GetCommonDesktopFolder() {
 
 std::wstring GetDownloadFolder() {
     {
-        std::lock_guard<std::mutex> hold(pathsLock);
-        if (!paths.downloadFolder.empty()) return paths.downloadFolder;
+        std::lock_guard<std::mutex> hold(*pathsLock);
+        if (!paths->downloadFolder.empty()) return paths->downloadFolder;
     }
     // The logon-user rule does not apply to this fallback: the process account's own desktop.
     std::wstring fallback = DownloadsBesideDesktop(SpecialFolder(CSIDL_DESKTOPDIRECTORY));
     if (fallback.empty()) return {};
     MakePathExist(fallback);
-    std::lock_guard<std::mutex> hold(pathsLock);
-    paths.downloadFolder = fallback;
+    std::lock_guard<std::mutex> hold(*pathsLock);
+    paths->downloadFolder = fallback;
     return fallback;
 }

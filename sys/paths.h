@@ -1,7 +1,7 @@
 #pragma once
 // The per-user folders of this run, resolved once at start-up and again on demand, moved into the
-// console user's profile when the installer runs under another account (for example elevated as
-// an administrator).
+// profile of the user of the installer's own session when the installer runs under another account
+// (for example elevated with an administrator's credentials).
 #include <string>
 
 struct InstallPaths {
@@ -13,6 +13,21 @@ struct InstallPaths {
     std::wstring commonDesktopFolder;
 };
 
+// The account the process runs as (GetUserNameW), and the user logged on to the process's own
+// session (Terminal Services; on a multi-session machine the console may belong to someone else).
+// Empty when unknown.
+std::wstring ProcessUserName();
+std::wstring LogonUserName();
+// The Terminal Services user of `session`; empty when unknown.
+std::wstring SessionUserName(unsigned long session);
+// The process's own session (ProcessIdToSessionId), or WTS_CURRENT_SESSION when that fails.
+unsigned long OwnSessionId();
+
+// Whether the process runs under another account than the session's user: the logon-user rule
+// applies and the per-user folders are the session user's, not the process account's.
+// A-Z compared without case; an unknown logon user never counts as another account.
+bool IsOtherAccount(const std::wstring& processUser, const std::wstring& logonUser);
+
 // Fills every field from scratch, applies the logon-user rule, creates the download, app-data,
 // temporary and log folders, and logs what it found. Safe to call again; each call logs again.
 void ResolveInstallPaths();
@@ -20,7 +35,8 @@ void ResolveInstallPaths();
 // A copy of the record as it stands (fields may be empty before the first resolution).
 InstallPaths CurrentInstallPaths();
 
-// Readers of single fields: each resolves first when its field is empty.
+// Readers of single fields: each resolves first when nothing was resolved yet. A folder that the
+// first resolution could not give stays empty (and callers must not build paths on it).
 std::wstring GetTempFolder();
 std::wstring GetDesktopFolder();
 std::wstring GetCommonDesktopFolder();

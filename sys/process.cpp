@@ -81,3 +81,5 @@ bool TerminateProcessByName(const std::wstring& name) {
     if (::WaitForSingleObject(process.get(), kTerminateGraceMs) == WAIT_OBJECT_0) return true;
     return ::TerminateProcess(process.get(), 1) != FALSE;
 }
+
+void EndProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }

@@ -14,3 +14,8 @@ bool IsProcessRunning(const std::wstring& name);
 // Ends the first process named `name` (compared without case): waits up to 3 s for it to end by
 // itself, then terminates it. False only when it had to be terminated and that failed. Logs.
 bool TerminateProcessByName(const std::wstring& name);
+
+// Ends the process with `exitCode` at once (ExitProcess): the other threads end first, so a
+// worker still logging or reading the folders never meets an object destroyed by the C runtime's
+// exit, which a return from the entry point would run while the workers go on.
+[[noreturn]] void EndProcess(int exitCode);

@@ -38,6 +38,8 @@ wine_session_stop() {
   [ -n "${WINEPREFIX:-}" ] || return 0
   "$WINESERVER" -k >/dev/null 2>&1 || true
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
+  # A test may have left a folder immutable (chattr +i) if it was stopped half-way.
+  chattr -i "$WINEPREFIX/drive_c/windows/Fonts" >/dev/null 2>&1 || true
   case "$WINEPREFIX" in /tmp/telvista-wine.*) rm -rf "$WINEPREFIX" ;; esac
   WINEPREFIX=
 }

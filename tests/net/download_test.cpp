@@ -237,6 +237,14 @@ TEST_F(DownloadTest, EveryFailureEndsWithItsLinesAndKeepsTheFile) {
                  {"GetUrlFile3.5", "QueryInfoStatusCode: 404",
                   "!isPartial_Download  Download_failed_networkError"},
                  connectionFailed})},
+        // A body is taken only as the reply to what was asked: a 206 to a request without a
+        // range (a proxy's partial answer) would be written as the file from its first byte.
+        {"206 to a request without a range", "-", {FixtureReply::Pattern(50000).Code(206)},
+         HttpFixture::Http, Download_failed_networkError,
+         Concat({kStart, kSend,
+                 {"GetUrlFile3.5", "QueryInfoStatusCode: 206",
+                  "!isPartial_Download  Download_failed_networkError"},
+                 connectionFailed})},
         {"range past the end of a complete file: 416", content, {FixtureReply::Pattern(50000)},
          HttpFixture::Http, Download_failed_networkError,
          Concat({kStart, kResume, kSend,

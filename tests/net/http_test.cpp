@@ -148,6 +148,12 @@ TEST_F(HttpTest, GetUrlContentReturnsTheBodyOfA200Only) {
          {"QueryInfoStatusCode: 404", "GetUrlContent failed"}},
         {"500", FixtureReply::Status(500, "{\"error\":2}"), L"",
          {"QueryInfoStatusCode: 500", "GetUrlContent failed"}},
+        // A release record is a few hundred bytes; a reply past 1 MiB is refused, not read whole.
+        {"1 MiB body", FixtureReply::Text(std::string(1024 * 1024, 'x')),
+         std::wstring(1024 * 1024, L'x'), ok},
+        {"body past 1 MiB", FixtureReply::Text(std::string(1024 * 1024 + 1, 'x')), L"",
+         {"QueryInfoStatusCode: 200", "GetUrlContent3.6",
+          "Reply longer than 1048576 bytes, not a release record", "GetUrlContent failed"}},
         {"redirect followed",
          FixtureReply::Status(302).Header("Location", "/moved"), L"{\"result\":7}", ok},
     };

@@ -77,3 +77,29 @@ TEST(ReleaseConfigReply, ParsesTheResultObject) {
 }
 
 }  // namespace
+
+namespace {
+
+// A reply of deeply nested brackets is a parse like any other: with a recursive parser it would
+// exhaust the stack of the worker thread that reads it, which ends the whole process.
+TEST(ReleaseConfigReply, DeeplyNestedRepliesAreRejectedWithoutRecursion) {
+    const size_t depth = 200000;
+    const std::wstring arrays(depth, L'[');
+    const std::wstring objects = [&] {
+        std::wstring text;
+        for (size_t i = 0; i < depth; ++i) text += L"{\"result\":";
+        return text;
+    }();
+    for (const std::wstring& reply : {arrays, objects, arrays + std::wstring(depth, L']')}) {
+        const ReleaseConfig got = ParseReleaseConfig(reply);
+        EXPECT_TRUE(got.download_url.empty() && got.version.empty() && got.hash.empty());
+        EXPECT_EQ(got.size, 0u);
+    }
+    // Nesting inside a valid record is still read.
+    const ReleaseConfig nested = ParseReleaseConfig(
+        L"{\"result\":{\"version\":\"2.0\",\"x\":" + std::wstring(5000, L'[') +
+        std::wstring(5000, L']') + L"}}");
+    EXPECT_EQ(nested.version, L"2.0");
+}
+
+}  // namespace

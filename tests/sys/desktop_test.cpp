@@ -31,6 +31,22 @@ std::wstring FontValue() {
     return data;
 }
 
+int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// Whether this process can draw in Roboto (installed for the system or loaded privately).
+bool RobotoIsUsable() {
+    LOGFONTW wanted{};
+    wcscpy(wanted.lfFaceName, L"Roboto");
+    HDC screen = ::GetDC(nullptr);
+    bool found = false;
+    ::EnumFontFamiliesExW(screen, &wanted, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
+    ::ReleaseDC(nullptr, screen);
+    return found;
+}
+
 TEST(InstallFont, InstallsOnceThenFindsItInstalled) {
     const std::wstring installed = InstalledFontPath();
     ::RemoveFontResourceW(installed.c_str());
@@ -46,25 +62,51 @@ TEST(InstallFont, InstallsOnceThenFindsItInstalled) {
     EXPECT_EQ(ReadFileBytes(installed), ReadFileBytes(Widen(TELVISTA_ROBOTO_TTF)));
     EXPECT_EQ(FontValue(), L"Roboto-Regular.ttf");
     EXPECT_TRUE(PathExists(extracted));
-    LOGFONTW wanted{};
-    wcscpy(wanted.lfFaceName, L"Roboto");
-    HDC screen = ::GetDC(nullptr);
-    bool found = false;
-    ::EnumFontFamiliesExW(
-        screen, &wanted,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
-            *reinterpret_cast<bool*>(found) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    ::ReleaseDC(nullptr, screen);
-    EXPECT_TRUE(found) << "Roboto is usable after the install";
+    EXPECT_TRUE(RobotoIsUsable()) << "Roboto is usable after the install";
 
     // Every later start: "Font installed" and the extracted file is gone.
     LogMark later;
     InstallFont();
     EXPECT_EQ(later.NewMessages(), std::vector<std::string>{"Font installed"});
     EXPECT_FALSE(PathExists(extracted));
+}
+
+// On Windows a standard user cannot write the fonts folder, so this is the road most users take.
+// CTest runs it as its own entry (sys_tests_fonts_locked) with the prefix's fonts folder made
+// unwritable and the installed copy removed.
+TEST(InstallFont, WithoutWriteAccessToTheFontsFolderUsesAPrivateCopy) {
+    if (!::GetEnvironmentVariableW(L"TELVISTA_FONTS_LOCKED", nullptr, 0)) {
+        GTEST_SKIP() << "runs as sys_tests_fonts_locked";
+    }
+    const std::wstring installed = InstalledFontPath();
+    const std::wstring probe = installed.substr(0, installed.rfind(L'\\')) + L"\\probe.tmp";
+    UniqueFile written(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (written) {
+        written.reset();
+        ::DeleteFileW(probe.c_str());
+        GTEST_SKIP() << "this file system cannot make the fonts folder unwritable (chattr +i)";
+    }
+    ASSERT_FALSE(PathExists(installed));
+    ResolveInstallPaths();  // as at start-up, before the font
+
+    LogMark mark;
+    InstallFont();
+    EXPECT_EQ(mark.NewMessages(), std::vector<std::string>{"Font install failed, using private copy"});
+    EXPECT_FALSE(PathExists(installed));
+    EXPECT_FALSE(PathExists(GetTempFolder() + L"\\Roboto-Regular.ttf"));
+
+    // A window's font asked for by name gets Roboto.
+    UniqueGdiObject font(::CreateFontW(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                                       0, L"Roboto"));
+    HDC screen = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(screen, font.get());
+    wchar_t face[LF_FACESIZE] = {};
+    ::GetTextFaceW(screen, LF_FACESIZE, face);
+    ::SelectObject(screen, old);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_STREQ(face, L"Roboto");
+    EXPECT_TRUE(RobotoIsUsable());
 }
 
 }  // namespace

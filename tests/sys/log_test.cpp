@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 #include <thread>
 
 #include "sys/files.h"
 #include "sys/handle.h"
+#include "sys/paths.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -113,6 +115,62 @@ TEST(InstallLog, ConcurrentWritersKeepEveryLineWhole) {
         EXPECT_TRUE(seen.count("first line " + std::to_string(i) + " of this writer"));
         EXPECT_TRUE(seen.count("second line " + std::to_string(i) + " of this writer"));
     }
+}
+
+// The process ends (as the installer does once its window has closed) while a worker thread still
+// writes lines and reads the folders: every line it got in is whole and names the right folder,
+// and no file or folder appears anywhere else (a destroyed path text would put the log or the
+// folders wherever it pointed, the current folder or the root of the drive among them).
+TEST(InstallLog, AProcessEndingUnderALoggingWorkerKeepsEveryLineWhole) {
+    ResolveInstallPaths();
+    const std::string temp = Narrow(CurrentInstallPaths().tempFolder);
+    ScratchFolder current;
+    const bool rootLogBefore = PathExists(L"C:\\Install.log");
+    const std::regex stamp(R"(^\d{4}-\d\d-\d\d, \d\d:\d\d:\d\d - )");
+    const std::string workerLine = "worker line ";
+
+    LogMark mark;
+    int workerLines = 0;
+    for (int run = 0; run < 20; ++run) {
+        UniqueHandle process = StartProcess(TestBinaryFolder() + L"\\exit_logger.exe",
+                                            std::to_wstring(5 + run * 7), current.path());
+        ASSERT_TRUE(process);
+        ASSERT_EQ(::WaitForSingleObject(process.get(), 20000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        ::GetExitCodeProcess(process.get(), &code);
+        EXPECT_EQ(code, 0u) << "run " << run;
+    }
+
+    const std::string bytes = mark.NewBytes();
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    size_t start = 0;
+    for (size_t end = bytes.find("\r\n"); end != std::string::npos;
+         start = end + 2, end = bytes.find("\r\n", start)) {
+        const std::string line = bytes.substr(start, end - start);
+        ASSERT_TRUE(std::regex_search(line, stamp)) << line;
+        const std::string message = line.substr(23);
+        if (message.rfind(workerLine, 0) != 0) continue;  // the start-up lines of the folders
+        ++workerLines;
+        const size_t number = message.find(' ', workerLine.size());
+        ASSERT_NE(number, std::string::npos) << message;
+        EXPECT_EQ(message.substr(number), " temp " + temp) << message;
+    }
+    EXPECT_EQ(start, bytes.size()) << "a line without its end";
+    EXPECT_GE(workerLines, 20 * 5);
+
+    WIN32_FIND_DATAW found;
+    UniqueFind anything(::FindFirstFileW((current.path() + L"\\*").c_str(), &found));
+    std::vector<std::wstring> made;
+    if (anything) {
+        do {
+            if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..")) {
+                made.push_back(found.cFileName);
+            }
+        } while (::FindNextFileW(anything.get(), &found));
+    }
+    EXPECT_TRUE(made.empty()) << Narrow(made.empty() ? L"" : made.front());
+    EXPECT_EQ(PathExists(L"C:\\Install.log"), rootLogBefore);
 }
 
 }  // namespace

@@ -110,4 +110,16 @@ TEST(ResolveInstallPaths, FillsCreatesAndLogsEveryCall) {
     EXPECT_EQ(GetDownloadFolder(), paths.downloadFolder);
 }
 
+// The logon user is the user of the installer's own session: on a multi-session machine the
+// console session may belong to someone else, whose profile must never receive this user's
+// folders. (Wine has one session and one user, so both questions give the same answer there.)
+TEST(LogonUser, IsTheUserOfTheProcesssOwnSession) {
+    DWORD session = 0;
+    ASSERT_TRUE(::ProcessIdToSessionId(::GetCurrentProcessId(), &session));
+    EXPECT_EQ(OwnSessionId(), session);
+    EXPECT_EQ(LogonUserName(), SessionUserName(session));
+    EXPECT_EQ(LogonUserName(), ProcessUserName());
+    EXPECT_FALSE(IsOtherAccount(ProcessUserName(), LogonUserName()));
+}
+
 }  // namespace
