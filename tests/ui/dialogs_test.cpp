@@ -16,6 +16,7 @@
 #include "ui/control_ids.h"
 #include "ui/cover_dlg.h"
 #include "ui/exit_option.h"
+#include "ui/gdi.h"
 #include "ui/license_dlg.h"
 #include "ui/license_links.h"
 #include "ui/png_resource.h"
@@ -136,7 +137,8 @@ TEST_F(Dialogs, QuestionFrameShapeButtonsAndSymbol) {
             EXPECT_EQ(::GetWindow(window, GW_OWNER), host);
 
             // The rounded region: the corners are cut, the edges are not.
-            HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+            UniqueRegion owned(::CreateRectRgn(0, 0, 0, 0));
+            HRGN region = owned.get();
             EXPECT_NE(::GetWindowRgn(window, region), ERROR);
             EXPECT_FALSE(::PtInRegion(region, 0, 0));
             EXPECT_FALSE(::PtInRegion(region, 539, 0));
@@ -146,7 +148,6 @@ TEST_F(Dialogs, QuestionFrameShapeButtonsAndSymbol) {
             EXPECT_TRUE(::PtInRegion(region, 270, 0));
             EXPECT_TRUE(::PtInRegion(region, 0, 150));
             EXPECT_TRUE(::PtInRegion(region, 533, 293));
-            ::DeleteObject(region);
 
             struct Place {
                 UINT id;
