@@ -16,7 +16,7 @@ pkgs=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
-  xvfb xdotool imagemagick x11-utils
+  xvfb xdotool imagemagick x11-utils xcompmgr
   cmake make rapidjson-dev fonts-roboto-unhinted googletest
   python3 python3-pil python3-numpy openssl curl
 )

@@ -6,9 +6,12 @@ real partial transparency; texts use the Roboto faces of Debian's fonts-roboto-u
 output is the same on every run (the only random draws, the stars, come from a fixed seed).
 
     make_art.py --out <folder> --fonts <folder with Roboto-*.ttf> [--sheet <contact sheet.png>]
+                [--shots <folder>] [--sheet-only]
 
 writes <out>/<id>.bmp (243, 244), <out>/219.ico, <out>/<id>.png for every PNG resource, and the
-contact sheet: every image at its own size with its resource ID, plus page previews.
+contact sheet: every image at its own size with its resource ID, plus page previews, and beside
+them the screenshots of the real windows under Wine found in --shots (<language>-<name>.png, made
+by tests/ui/screenshots.sh). --sheet-only draws only the sheet, from the images already in <out>.
 """
 import argparse
 import struct
@@ -671,7 +674,16 @@ def previews(bitmaps, images):
     return out
 
 
-def contact_sheet(path, bitmaps, icons, images):
+def shot_tiles(folder):
+    """Screenshots of the real windows, the languages of one screen side by side."""
+    if not folder or not folder.is_dir():
+        return []
+    files = sorted(folder.glob("*.png"), key=lambda f: (f.stem.split("-", 1)[-1], f.stem))
+    return [(f"{f.stem.split('-', 1)[-1]} (Wine, {f.stem.split('-', 1)[0]})",
+             Image.open(f).convert("RGB")) for f in files]
+
+
+def contact_sheet(path, bitmaps, icons, images, shots=()):
     label_font = font("Regular", 14)
     pad = 24
     tiles = []  # (label, image, on_checker)
@@ -713,6 +725,9 @@ def contact_sheet(path, bitmaps, icons, images):
     x = width
     for label, img in previews(bitmaps, images):
         place(label + " (preview)", img, False, 960, 600)
+    x = width  # the real windows follow, a new row for each
+    for label, img in shots:
+        place(label, img, False, img.size[0], img.size[1])
     height = y + row_h + 28 + pad
 
     sheet = Image.new("RGB", (width, height), (32, 32, 38))
@@ -739,9 +754,18 @@ def main():
     parser.add_argument("--out", required=True, type=Path)
     parser.add_argument("--fonts", required=True, type=Path)
     parser.add_argument("--sheet", type=Path)
+    parser.add_argument("--shots", type=Path)
+    parser.add_argument("--sheet-only", action="store_true")
     args = parser.parse_args()
     FONT_DIR = args.fonts
     args.out.mkdir(parents=True, exist_ok=True)
+    if args.sheet_only:
+        bitmaps = {rid: Image.open(args.out / f"{rid}.bmp").convert("RGB") for rid in (243, 244)}
+        images = {rid: Image.open(args.out / f"{rid}.png").convert("RGBA")
+                  for rid in EXPECTED_SIZES}
+        icons = [icon_image(s) for s in ICON_SIZES]
+        contact_sheet(args.sheet, bitmaps, icons, images, shot_tiles(args.shots))
+        return
 
     bitmaps = {243: scene_background(), 244: plain_background()}
     for rid, img in bitmaps.items():
@@ -764,7 +788,7 @@ def main():
                 sys.exit(f"PNG {rid} is cut by its edge (alpha {max(border)} on the border)")
         img.save(args.out / f"{rid}.png", "PNG", optimize=True)
     if args.sheet:
-        contact_sheet(args.sheet, bitmaps, icons, images)
+        contact_sheet(args.sheet, bitmaps, icons, images, shot_tiles(args.shots))
 
 
 if __name__ == "__main__":
