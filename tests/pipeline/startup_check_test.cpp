@@ -413,7 +413,16 @@ TEST_F(StartupCheckTest, CancelPromptOpenWhenTheCopyIsReady) {
             if (page == PageState::UpdatingInstaller) w.exitPromptOpen = true;
         };
         int prompts = 0;
+        bool writable = true, deletable = true;
         local.onSleep = [&](DWORD ms) {
+            if (ms == 100 && prompts == 0) {
+                // Checked and waiting to start: the copy cannot be changed or removed meanwhile.
+                UniqueFile writer(::CreateFileW(copy.c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+                writable = static_cast<bool>(writer);
+                deletable = ::DeleteFileW(copy.c_str()) != FALSE;
+            }
             if (ms == 100 && ++prompts == 5) {
                 w.exitConfirmed = leave;
                 w.exitPromptOpen = false;
@@ -423,6 +432,8 @@ TEST_F(StartupCheckTest, CancelPromptOpenWhenTheCopyIsReady) {
         run.RunStartupCheck(w);
         EXPECT_EQ(w.Calls().back(), "close");
         EXPECT_EQ(local.sleeps, std::vector<DWORD>(5, 100));
+        EXPECT_FALSE(writable);
+        EXPECT_FALSE(deletable);
         StartedRun started;
         if (leave) {
             ::Sleep(1000);
