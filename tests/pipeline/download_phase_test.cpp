@@ -79,7 +79,7 @@ public:
         ASSERT_GT(largeZip.size(), 160000u);
         ASSERT_TRUE(ReleaseResourceToFile(kArchiveToolResource, Temp() + L"\\7za.exe"));
         net = PatternBytes(60000);
-        vc = PatternBytes(20000, 7);
+        vc = PatternBytes(40000, 7);
     }
     void NeedNet() {
         pipeline.releaseCheck.dotNetConfig = RecordFor("4.5.2", server.Url("/ndp.exe"), net);
@@ -105,14 +105,27 @@ TEST_F(DownloadPhaseTest, EachFileInOrderWithItsShareOfTheBar) {
     NeedVc();
     NeedApp();
     const ProgressShares shares = ComputeProgressShares(pipeline.releaseCheck);
-    // 60000 : 20000 : 598 bytes.
-    ASSERT_EQ(shares.net, 74);
-    ASSERT_EQ(shares.vc, 24);
+    // 60000 : 40000 : 598 bytes.
+    ASSERT_EQ(shares.net, 59);
+    ASSERT_EQ(shares.vc, 39);
     ASSERT_EQ(shares.app, 2);
     ASSERT_TRUE(server.Script({{"/ndp.exe", {FixtureReply::Bytes(net)}},
                                {"/vc.exe", {FixtureReply::Bytes(vc)}},
                                {"/package.zip", {FixtureReply::Bytes(zip)}}}));
+    // Each step begins with its page change; the reports after it belong to that step's file.
+    std::vector<std::vector<int>> reports;
+    window.onPage = [&](PageState) { reports.emplace_back(); };
+    window.onPercent = [&](int percent) { reports.back().push_back(percent); };
     EXPECT_TRUE(pipeline.RunDownloadPhase(window));
+    const std::pair<int, int> ranges[] = {{0, 59}, {59, 98}, {98, 100}};
+    ASSERT_EQ(reports.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_FALSE(reports[i].empty());
+        EXPECT_GE(reports[i].front(), ranges[i].first);
+        EXPECT_TRUE(std::is_sorted(reports[i].begin(), reports[i].end()));
+        EXPECT_EQ(reports[i].back(), ranges[i].second);
+    }
     EXPECT_EQ(pipeline.dotNetInstallerPath, Temp() + L"\\" + kDotNetInstallerFileName);
     EXPECT_EQ(pipeline.vcRedistPath, Temp() + L"\\vc_redist.x64.exe");
     EXPECT_EQ(pipeline.packageFolder, Temp() + L"\\extract-2.0.1.zip");
@@ -121,19 +134,12 @@ TEST_F(DownloadPhaseTest, EachFileInOrderWithItsShareOfTheBar) {
     EXPECT_EQ(ReadFileBytes(pipeline.packageFolder + L"\\sub folder\\notes.txt").size(), 540u);
     EXPECT_EQ(Gets(), (Lines{"GET /ndp.exe HTTP/1.0", "GET /vc.exe HTTP/1.0",
                              "GET /package.zip HTTP/1.0"}));
-    EXPECT_EQ(window.Calls(), (Lines{"page Installing", "pos 0", "page Installing", "pos 740",
+    EXPECT_EQ(window.Calls(), (Lines{"page Installing", "pos 0", "page Installing", "pos 590",
                                      "page Installing", "pos 980"}));
     EXPECT_EQ(OnlyLines(log.NewMessages(), kPhaseLines),
               (Lines{"valid config", "need install .net", "Download check .net framework",
                      ".net framework download needed", "vc download needed",
                      "app download needed"}));
-    // The reports rise through the three ranges and each file ends at the end of its own.
-    const std::vector<int> percents = window.Percents();
-    ASSERT_FALSE(percents.empty());
-    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
-    EXPECT_NE(std::find(percents.begin(), percents.end(), 74), percents.end());
-    EXPECT_NE(std::find(percents.begin(), percents.end(), 98), percents.end());
-    EXPECT_EQ(percents.back(), 100);
 }
 
 TEST_F(DownloadPhaseTest, OnlyThePackageGetsTheWholeBar) {
@@ -254,7 +260,7 @@ TEST_F(DownloadNetworkTest, LostForThirtySecondsResumesTheSameFile) {
         const std::string& bytes = c.path == std::string("/ndp.exe") ? net
                                    : c.path == std::string("/vc.exe") ? vc : largeZip;
         // Slow enough that the loss arrives in the middle of the body.
-        ASSERT_TRUE(server.Script({{c.path, {FixtureReply::Bytes(bytes).Slow(3)}}}));
+        ASSERT_TRUE(server.Script({{c.path, {FixtureReply::Bytes(bytes).Slow(8)}}}));
         LoseNetworkDuringDownload(w, local, 30000);
 
         EXPECT_TRUE(run.RunDownloadPhase(w));
