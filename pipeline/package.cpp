@@ -56,6 +56,11 @@ std::wstring InstallPipeline::DownloadAndCheck(ReleaseConfig record, const std::
         return {};
     }
     const std::wstring temp = GetTempFolder();
+    if (temp.empty()) {
+        // No AppData folder: "\<name>" would be the root of the current drive.
+        InstallLog::WriteLine(L"Download failed");
+        return {};
+    }
     const std::wstring path = temp + L"\\" + fileName;
     const int size = static_cast<int>(record.size);
 
@@ -98,7 +103,7 @@ void InstallPipeline::ReleaseArchiveTool() { archiveTool_.reset(); }
 bool InstallPipeline::DecompressPackage(const std::wstring& archive, const std::wstring& folder) {
     const std::wstring temp = GetTempFolder();
     const std::wstring tool = temp + L"\\" + kArchiveToolName;
-    if (!PathExists(tool)) return false;
+    if (temp.empty() || !PathExists(tool)) return false;
     if (archive.find(L'\\') == std::wstring::npos) return false;
     const std::wstring parameters = ExtractParameters(archive, folder);
     if (parameters.empty()) return false;

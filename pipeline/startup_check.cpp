@@ -100,8 +100,11 @@ void InstallPipeline::RunStartupCheck(InstallerWindow& target) {
         app.version.clear();
     }
 
-    const std::wstring tool = GetTempFolder() + L"\\" + kArchiveToolName;
-    if (!ReleaseResourceToFile(kArchiveToolResource, tool) || !HoldArchiveTool(tool)) {
+    // Without a temporary folder the tool would land in the root of the current drive.
+    const std::wstring temp = GetTempFolder();
+    const std::wstring tool = temp + L"\\" + kArchiveToolName;
+    if (temp.empty() || !ReleaseResourceToFile(kArchiveToolResource, tool) ||
+        !HoldArchiveTool(tool)) {
         InstallLog::WriteLine(L"7za.exe error");
         ShowError(*window, 118);
         return;
