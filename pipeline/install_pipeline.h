@@ -3,6 +3,7 @@
 // produced and the install folder. The window creates it empty with itself; its start-up check,
 // download phase and install phase run one after the other on worker threads and hand their
 // results to each other through it, so it needs no lock.
+#include <mutex>
 #include <string>
 
 #include "pipeline/installer_window.h"
@@ -34,7 +35,8 @@ public:
     // folder, once its bytes are the installer's own; true when the tool reported success.
     bool DecompressPackage(const std::wstring& archive, const std::wstring& folder);
     // Lets go of the archive tool, which the start-up check holds from writing it until it has
-    // run, so the temporary folder can be removed whole. The window calls it before its clean-up.
+    // run, so the temporary folder can be removed whole. The window calls it before its clean-up;
+    // any thread may.
     void ReleaseArchiveTool();
 
     std::wstring dotNetInstallerPath;  // downloaded .NET Framework installer, empty until then
@@ -53,6 +55,8 @@ private:
                          bool logAttempts, std::wstring& result);
     bool HoldArchiveTool(const std::wstring& tool);
 
-    // Open for reading only, shared for reading only: nobody can change the tool meanwhile.
+    // Open for reading only, shared for reading only: nobody can change the tool meanwhile. The
+    // window may let it go while a flow runs, hence the lock (never held while the tool runs).
+    std::mutex archiveToolLock_;
     UniqueFile archiveTool_;
 };

@@ -94,11 +94,18 @@ std::wstring InstallPipeline::DownloadAndCheck(ReleaseConfig record, const std::
 }
 
 bool InstallPipeline::HoldArchiveTool(const std::wstring& tool) {
-    archiveTool_ = OpenForRunning(tool);
-    return static_cast<bool>(archiveTool_);
+    UniqueFile held = OpenForRunning(tool);
+    const bool ok = static_cast<bool>(held);
+    std::lock_guard<std::mutex> lock(archiveToolLock_);
+    archiveTool_ = std::move(held);
+    return ok;
 }
 
-void InstallPipeline::ReleaseArchiveTool() { archiveTool_.reset(); }
+void InstallPipeline::ReleaseArchiveTool() {
+    UniqueFile released;
+    std::lock_guard<std::mutex> lock(archiveToolLock_);
+    released = std::move(archiveTool_);
+}
 
 bool InstallPipeline::DecompressPackage(const std::wstring& archive, const std::wstring& folder) {
     const std::wstring temp = GetTempFolder();
@@ -111,14 +118,19 @@ bool InstallPipeline::DecompressPackage(const std::wstring& archive, const std::
     // The temporary folder may be writable by a lesser user than the one running the installer:
     // the tool is held so that it cannot change, and compared with the installer's own copy,
     // before it runs.
-    if (!archiveTool_ && !HoldArchiveTool(tool)) {
+    UniqueFile held;
+    {
+        std::lock_guard<std::mutex> lock(archiveToolLock_);
+        held = std::move(archiveTool_);
+    }
+    if (!held) held = OpenForRunning(tool);
+    if (!held) {
         InstallLog::WriteLine(L"7za.exe cannot be opened");
         return false;
     }
     const ResourceBytes original = FindResourceBytes(kArchiveToolResource, L"FILE");
-    if (!original || !FileHoldsBytes(archiveTool_.get(), original.data, original.size)) {
+    if (!original || !FileHoldsBytes(held.get(), original.data, original.size)) {
         InstallLog::WriteLine(L"7za.exe differs from the installer's own");
-        ReleaseArchiveTool();
         return false;
     }
 
@@ -131,7 +143,7 @@ bool InstallPipeline::DecompressPackage(const std::wstring& archive, const std::
 
     DWORD exitCode = 0;
     const bool ran = RunProcessForExitCode(temp + L"\\", tool, parameters, SW_HIDE, exitCode);
-    ReleaseArchiveTool();
+    held.reset();
     if (!ran) return false;
     InstallLog::WriteLine(L"7za exit code: %d", static_cast<int>(exitCode));
     return IsArchiveToolSuccess(exitCode);

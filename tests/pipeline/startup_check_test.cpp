@@ -344,12 +344,13 @@ TEST_F(StartupCheckTest, UpdateThatKeepsFailingOnlineGivesUpAfterThreePasses) {
     }
 }
 
-// The connection goes when the first piece of the new installer has arrived.
+// The connection goes once the first bytes of the new installer have arrived.
 class SelfUpdateNetworkTest : public StartupCheckTest {
 protected:
     void LoseNetworkDuringDownload(DWORD backAfterMs) {
         window.onPercent = [&](int) {
-            if (!lost) {
+            // The first report comes before any byte; the second after bytes are on the disk.
+            if (++reports == 2) {
                 lost = true;
                 Network(false);
             }
@@ -364,6 +365,7 @@ protected:
         };
     }
     bool lost = false, waiting = false;
+    int reports = 0;
     DWORD waited = 0;
 };
 
