@@ -25,6 +25,14 @@ wine_session_start() {
   rm -f "$displayfile"
   trap wine_session_stop EXIT
   "$WINE64" wineboot -i >/dev/null 2>&1
+  # Wine links the profile's Desktop, Downloads, Documents, ... to the Unix home folder: every
+  # session on the machine would then share the desktop, the Downloads folder and the override
+  # file in it. Each prefix gets folders of its own.
+  local profile link
+  profile="$WINEPREFIX/drive_c/users/$(id -un)"
+  for link in "$profile"/*; do
+    if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+  done
   # Let the first boot settle (its server ends when its processes have), then keep one server for
   # the whole session so that each test program does not start its own.
   timeout 120 "$WINESERVER" -w || true

@@ -156,6 +156,49 @@ TEST(GetModulePathParts, SplitsTheRunningExecutable) {
     EXPECT_TRUE(PathExists(parts.fullPath));
 }
 
+TEST(OpenForRunning, HeldFileCanBeReadButNotChangedOrRemoved) {
+    ScratchFolder scratch;
+    const std::wstring path = scratch / L"tool.exe";
+    const std::string bytes(100000, 'x');
+    WriteFileBytes(path, bytes);
+    {
+        UniqueFile held = OpenForRunning(path);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(ReadFileBytes(path).size(), bytes.size());  // readers are welcome
+        UniqueFile writer(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_FALSE(writer);
+        EXPECT_FALSE(::DeleteFileW(path.c_str()));
+        EXPECT_FALSE(::MoveFileW(path.c_str(), (scratch / L"moved.exe").c_str()));
+
+        std::string other = bytes;
+        other.back() = 'y';
+        struct Case {
+            const char* name;
+            std::string expected;
+            bool holds;
+        };
+        const Case cases[] = {{"same bytes", bytes, true},
+                              {"last byte differs", other, false},
+                              {"shorter", bytes.substr(1), false},
+                              {"longer", bytes + "x", false}};
+        for (const Case& c : cases) {
+            EXPECT_EQ(FileHoldsBytes(held.get(), c.expected.data(),
+                                     static_cast<DWORD>(c.expected.size())),
+                      c.holds)
+                << c.name;
+        }
+    }
+    // Let go, the file is free again; one already open for writing cannot be held.
+    UniqueFile writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    EXPECT_FALSE(OpenForRunning(path));
+    writer.reset();
+    EXPECT_TRUE(::DeleteFileW(path.c_str()));
+}
+
 TEST(ReleaseResourceToFile, WritesTheResourceReplacingAnyFile) {
     ScratchFolder scratch;
     const std::wstring target = scratch / L"sample.bin";

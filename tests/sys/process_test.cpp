@@ -36,6 +36,20 @@ TEST(RunProcess, StartsWaitsAndReportsStartOnly) {
     EXPECT_TRUE(WaitUntil([] { return !IsProcessRunning(L"run_wait.exe"); }));
 }
 
+TEST(RunProcessForExitCode, WaitsAndReadsTheChildsExitCode) {
+    NamedSleeper sleeper(L"exit code.exe");
+    for (DWORD expected : {0ul, 1ul, 2ul, 255ul}) {
+        DWORD code = 12345;
+        EXPECT_TRUE(RunProcessForExitCode(sleeper.scratch.path(), sleeper.path,
+                                          L"10 " + std::to_wstring(expected), SW_HIDE, code));
+        EXPECT_EQ(code, expected);
+    }
+    DWORD code = 12345;
+    EXPECT_FALSE(RunProcessForExitCode(sleeper.scratch.path(), sleeper.scratch / L"missing.exe",
+                                       L"", SW_HIDE, code));
+    EXPECT_EQ(code, 12345u);
+}
+
 TEST(IsProcessRunning, ComparesAsciiLettersWithoutCase) {
     NamedSleeper sleeper(L"Sl\u00e4per.exe");
     UniqueHandle process = StartProcess(sleeper.path, L"20000 0");
