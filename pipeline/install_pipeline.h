@@ -7,12 +7,17 @@
 
 #include "pipeline/release_check.h"
 
+class InstallerWindow;
+
 class InstallPipeline {
 public:
     // Fills releaseCheck from the release server at `base` (see the free CheckReleases).
     bool CheckReleases(const std::wstring& base);
     // Reads the installed product's version afresh, refreshing releaseCheck.installLocation.
     std::wstring GetInstalledVersion();
+    // The third flow (pipeline/install_phase.cpp): installs the prerequisites, puts the unpacked
+    // package in place of the install folder, registers and starts the product, closes the window.
+    void RunInstallPhase(InstallerWindow& window);
 
     std::wstring dotNetInstallerPath;  // downloaded .NET Framework installer, empty until then
     std::wstring vcRedistPath;         // downloaded VC++ runtime installer, empty until then
