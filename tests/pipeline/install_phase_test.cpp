@@ -352,6 +352,9 @@ TEST_F(InstallPhase, MilestonesWhileTheCancelPromptIsOpenMoveOnlyTheTarget) {
 TEST_F(InstallPhase, UpdateReplacesTheOldInstallationWhole) {
     InstallOldVersion();
     ::SetFileAttributesW((installFolder + L"\\only-in-1.0.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    // A stale copy beside a complete folder, left by an earlier update that was interrupted.
+    MakePathExist(installFolder + L".old");
+    WriteFileBytes(installFolder + L".old\\stale.txt", "stale");
     const auto package = ReadTree(pipeline.packageFolder);
     LogMark mark;
     pipeline.RunInstallPhase(window);
@@ -362,7 +365,13 @@ TEST_F(InstallPhase, UpdateReplacesTheOldInstallationWhole) {
     const std::string folder = Narrow(installFolder);
     const Lines lines = PhaseLines(mark);
     EXPECT_TRUE(Contains(lines, "MoveFolder " + folder + " to " + folder + ".old"));
-    EXPECT_LT(IndexOf(lines, "RegisterToSystem ok"), IndexOf(lines, "RemoveFolder " + folder + ".old"));
+    // The stale copy goes first; the 1.0 folder only once the new one is registered.
+    const std::string removeOld = "RemoveFolder " + folder + ".old";
+    EXPECT_LT(IndexOf(lines, removeOld), IndexOf(lines, "MoveFolder " + folder + " to " + folder + ".old"));
+    const auto last = std::find(lines.rbegin(), lines.rend(), removeOld);
+    ASSERT_NE(last, lines.rend());
+    EXPECT_LT(IndexOf(lines, "RegisterToSystem ok"), static_cast<size_t>(lines.rend() - last - 1))
+        << Joined(lines);
 }
 
 TEST_F(InstallPhase, FailedCopyOrRegistrationPutsTheOldInstallationBack) {
@@ -405,6 +414,27 @@ TEST_F(InstallPhase, FailedCopyOrRegistrationPutsTheOldInstallationBack) {
         EXPECT_TRUE(Contains(lines, "Restore " + folder + ".old to " + folder));
         EXPECT_TRUE(record.Of(L"Tandemix.Updater.exe").size() == 1u) << "only the old install's";
     }
+}
+
+// An update interrupted after the old folder was moved aside left it as the only copy: it goes
+// back first, and is what the user keeps when this update fails as well.
+TEST_F(InstallPhase, AnInterruptedUpdatesCopyIsPutBackFirst) {
+    InstallOldVersion();
+    const auto oldTree = ReadTree(installFolder);
+    ASSERT_TRUE(::MoveFileExW(installFolder.c_str(), (installFolder + L".old").c_str(), 0));
+    UniqueFile locked(::CreateFileW((pipeline.packageFolder + L"\\data\\settings.json").c_str(),
+                                    GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked);
+    LogMark mark;
+    pipeline.RunInstallPhase(window);
+    EXPECT_EQ(window.Pages(), (Lines{"Installing", "Error"}));
+    EXPECT_EQ(ReadTree(installFolder), oldTree);
+    EXPECT_FALSE(PathExists(installFolder + L".old"));
+    const std::string folder = Narrow(installFolder);
+    const Lines lines = PhaseLines(mark);
+    EXPECT_LT(IndexOf(lines, "Restore " + folder + ".old to " + folder),
+              IndexOf(lines, "MoveFolder " + folder + " to " + folder + ".old"))
+        << Joined(lines);
 }
 
 TEST_F(InstallPhase, FolderInUseIsRetriedForABoundedTimeThenNothingIsDeleted) {
