@@ -92,17 +92,16 @@ bool HashMatches(HANDLE file, const std::wstring& expected) {
 }
 
 // Runs a verified prerequisite installer silently in the temporary folder and waits for its end.
-// The file stays held until then, so what runs is what was checked. False when the check fails
-// (the installer is not started).
-bool RunPrerequisite(const std::wstring& tempFolder, const std::wstring& path,
+// The file stays held until then, so what runs is what was checked; one that fails the check is
+// not started (the detector afterwards tells whether the prerequisite is there).
+void RunPrerequisite(const std::wstring& tempFolder, const std::wstring& path,
                      const ReleaseConfig& record) {
     UniqueFile held = OpenVerifiedInstaller(path, record);
     if (!held) {
         InstallLog::WriteLine(L"Installer check failed %s", path.c_str());
-        return false;
+        return;
     }
     RunProcess(tempFolder, path, kPrerequisiteParameters, SW_HIDE, true);
-    return true;
 }
 
 void Fail(InstallerWindow& window) {

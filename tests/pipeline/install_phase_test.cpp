@@ -505,6 +505,12 @@ TEST(InstallFolder, OnlyTheProductsOwnFolderIsAccepted) {
         EXPECT_EQ(IsProductInstallFolder(folder), accepted) << Narrow(folder);
     }
     EXPECT_EQ(ProductFolderBelow(L"D:\\Chosen Folder"), L"D:\\Chosen Folder\\Orvane\\Telvista");
+
+    EXPECT_TRUE(IsPathWithin(L"C:\\A\\Orvane\\Telvista\\Temp", L"c:\\a\\orvane\\telvista"));
+    EXPECT_TRUE(IsPathWithin(L"C:\\A\\Orvane\\Telvista", L"C:\\A\\Orvane\\Telvista"));
+    EXPECT_FALSE(IsPathWithin(L"C:\\A\\Orvane\\Telvista2\\Temp", L"C:\\A\\Orvane\\Telvista"));
+    EXPECT_FALSE(IsPathWithin(L"C:\\A", L"C:\\A\\Orvane\\Telvista"));
+    EXPECT_FALSE(IsPathWithin(L"C:\\A", L""));
 }
 
 TEST_F(InstallPhase, AForeignFolderIsRefusedBeforeAnythingIsTouched) {
@@ -514,7 +520,11 @@ TEST_F(InstallPhase, AForeignFolderIsRefusedBeforeAnythingIsTouched) {
     const std::wstring product = scratch / L"Users\\bob\\Telvista";
     MakePathExist(product);
     WriteFileBytes(product + L"\\mine.txt", "mine");
-    for (const std::wstring& folder : {profile, product, std::wstring(L"C:\\")}) {
+    // The installer's own folder (log, temporary files, the unpacked package) is named like the
+    // product's, but is never the one to replace.
+    const std::wstring ownData = CurrentInstallPaths().appDataFolder;
+    ASSERT_TRUE(IsProductInstallFolder(ownData));
+    for (const std::wstring& folder : {profile, product, std::wstring(L"C:\\"), ownData}) {
         SCOPED_TRACE(Narrow(folder));
         const auto before = ReadTree(profile);
         RecordingWindow foreign;
