@@ -254,9 +254,20 @@ void InstallPipeline::RunInstallPhase(InstallerWindow& window) {
         RemoveProductTree(installFolder);
         if (!hadPrevious) return;
         InstallLog::WriteLine(L"Restore %s to %s", previous.c_str(), installFolder.c_str());
-        if (DWORD error = MoveFolder(previous, installFolder)) {
-            InstallLog::WriteLine(L"Restore failed, error %d", static_cast<int>(error));
+        // A file of the half-made copy still in use (a scanner reading it) keeps its folder; the
+        // removal is tried again with the move, within the same bound.
+        DWORD error = 0;
+        for (int attempt = 0;; ++attempt) {
+            if (::MoveFileExW(previous.c_str(), installFolder.c_str(), 0)) return;
+            error = ::GetLastError();
+            if (attempt == kMoveRetries) break;
+            SleepFor(kMoveRetryMs);
+            if (PathExists(installFolder)) {
+                ClearReadOnly(installFolder);
+                RemoveFolder(installFolder);
+            }
         }
+        InstallLog::WriteLine(L"Restore failed, error %d", static_cast<int>(error));
     };
 
     const bool made = MakePathExist(installFolder);
