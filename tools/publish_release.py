@@ -58,6 +58,8 @@ MAX_FILE = 2 ** 31 - 1
 # folder and is kept in a 260-character registry buffer; a short text keeps every path in bounds.
 MAX_VERSION = 64
 WINDOWS_FORBIDDEN = set('<>:"/\\|?*') | {chr(c) for c in range(32)}
+# In a path inside the package, "/" and "\\" separate names and ":" is judged on its own.
+NAME_FORBIDDEN = WINDOWS_FORBIDDEN - set('/\\:')
 RESERVED_NAMES = {"CON", "PRN", "AUX", "NUL"} | {"COM%d" % i for i in range(1, 10)} | {
     "LPT%d" % i for i in range(1, 10)}
 # Methods the archive tool of the installer (7-Zip 9.20) unpacks.
@@ -141,6 +143,16 @@ def is_executable(path):
         return False
 
 
+def entry_problem(name):
+    """Why the installer could not unpack an archive entry into the install folder, or None."""
+    parts = name.replace("\\", "/").rstrip("/").split("/")
+    if name.startswith(("/", "\\")) or ".." in parts or any(":" in p for p in parts):
+        return "would be unpacked outside the install folder"
+    if any(set(p) & NAME_FORBIDDEN for p in parts):
+        return "has a name Windows cannot create"
+    return None
+
+
 def folder_entries(folder):
     """(archive name, path or None for a folder) of every entry below folder, in name order."""
     entries, problems = [], []
@@ -159,6 +171,10 @@ def folder_entries(folder):
                 problems.append("package folder: %s is not a regular file" % path)
                 continue
             entries.append((os.path.relpath(path, folder).replace(os.sep, "/"), path))
+    for name, _ in entries:
+        problem = entry_problem(name)
+        if problem:
+            problems.append("package folder: %r %s" % (name, problem))
     return entries, problems
 
 
@@ -169,11 +185,9 @@ def archive_problems(zip_path):
         with zipfile.ZipFile(zip_path) as archive:
             for info in archive.infolist():
                 names.append(info.filename)
-                parts = info.filename.replace("\\", "/").split("/")
-                if info.filename.startswith(("/", "\\")) or ".." in parts or any(
-                        ":" in p for p in parts):
-                    problems.append("package: entry %r would be unpacked outside the install "
-                                    "folder" % info.filename)
+                problem = entry_problem(info.filename)
+                if problem:
+                    problems.append("package: entry %r %s" % (info.filename, problem))
                 if info.flag_bits & 1:
                     problems.append("package: entry %r is encrypted (the unpacking would wait "
                                     "for a password nobody can type)" % info.filename)
@@ -283,7 +297,8 @@ def url_of(base_url, relative):
 
 
 def write_package_zip(entries, target):
-    with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as archive:
+    # Files dated before 1980, which a zip cannot date, are stored as of 1980.
+    with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED, strict_timestamps=False) as archive:
         for name, path in entries:
             if path is None:
                 archive.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), b"")

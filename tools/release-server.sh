@@ -157,11 +157,12 @@ start() {
   "$NGINX" -p "$state" -c "$state/nginx.conf" -e "$state/error.log" 2>>"$state/error.log" ||
     die "nginx did not start: $(tail -n 3 "$state/error.log")"
   pid=$(running_pid "$state") || die "nginx did not start: $(tail -n 3 "$state/error.log")"
+  # A start that fails from here on leaves nothing running.
+  STARTED_PID=$pid
+  trap 'kill -TERM "$STARTED_PID" 2>/dev/null || true' EXIT
   # The master has bound the socket before it detached; a connection proves the listener.
-  if ! timeout 5 bash -c "exec 3<>/dev/tcp/127.0.0.1/$PORT" 2>/dev/null; then
-    kill -TERM "$pid" 2>/dev/null || true
+  timeout 5 bash -c "exec 3<>/dev/tcp/127.0.0.1/$PORT" 2>/dev/null ||
     die "nginx ($pid) does not accept connections on 127.0.0.1:$PORT"
-  fi
 
   rm -f "$state/wine.env"
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX/drive_c" ]; then
@@ -176,6 +177,7 @@ start() {
     printf 'prefix=%q\nthumbprint=%q\noverride=%q\n' "$WINEPREFIX" "$thumbprint" "$override" \
       > "$state/wine.env"
   fi
+  trap - EXIT
   echo "release-server: nginx $pid serves $www at https://localhost:$PORT/ on 127.0.0.1 only" >&2
   echo "$API_BASE"
 }

@@ -168,6 +168,7 @@ class Refusals(Release):
             (self.make_zip("slip.zip", programs + [("../evil.dll", b"x")]), "outside the install"),
             (self.make_zip("abs.zip", programs + [("/evil.dll", b"x")]), "outside the install"),
             (self.make_zip("ads.zip", programs + [("a.txt:stream", b"x")]), "outside the install"),
+            (self.make_zip("pipe.zip", programs + [("data/a|b.txt", b"x")]), "Windows cannot create"),
             (self.make_zip("lzma.zip", programs, zipfile.ZIP_LZMA), "lzma"),  # 7-Zip reads it
             (write(os.path.join(self.root, "text.zip"), b"PK not really"), "not a readable zip"),
         ]
@@ -194,6 +195,16 @@ class Refusals(Release):
                     self.assertEqual(publish_release.archive_problems(package), [])
                 else:
                     self.assertRefused({"package": package}, reason)
+
+    def test_folder_names_windows_cannot_create(self):
+        for name, reason in (("what?.txt", "has a name Windows cannot create"),
+                             ("a:b", "would be unpacked outside the install folder")):
+            with self.subTest(name=name):
+                path = write(os.path.join(self.app, "data", name), b"x")
+                try:
+                    self.assertRefused({}, "package folder: 'data/%s' %s" % (name, reason))
+                finally:
+                    os.remove(path)
 
     def test_prerequisites_that_would_fail_their_check(self):
         wrong = write(os.path.join(self.root, "VC_redist.x64.exe"), b"MZ" + b"\0" * 1000)
@@ -283,6 +294,13 @@ class PublishedTree(Release):
                               "empty/", "uninstaller.exe"])
             with open(os.path.join(self.app, "data", "bulk.bin"), "rb") as f:
                 self.assertEqual(archive.read("data/bulk.bin"), f.read())
+
+    def test_files_older_than_a_zip_can_date_are_published(self):
+        os.utime(os.path.join(self.app, "Telvista.exe"), (0, 0))
+        publish_release.publish(self.args())
+        url = self.document("windows_update_package")["result"]["download_url"]
+        with zipfile.ZipFile(self.served(url)) as archive:
+            self.assertEqual(archive.getinfo("Telvista.exe").date_time[0], 1980)
 
     def test_a_package_zip_is_published_as_it_is(self):
         publish_release.publish(self.args(package=self.zip))
