@@ -134,6 +134,14 @@ def sha1_of(path):
     return digest.hexdigest()
 
 
+I386 = 0x14C
+
+
+def installer_machine(path):
+    with open(path, "rb") as f:
+        return pe_file.PE(f.read(4096)).machine
+
+
 def is_executable(path):
     try:
         with open(path, "rb") as f:
@@ -465,9 +473,12 @@ def main(argv=None):
                 name, result["version"], result["size"], result["hash"], "", result["download_url"]))
         else:
             print("%-23s (none: no .NET installer given)" % name)
+    if installer_machine(args.installer) != I386:
+        print("warning: %s is not a 32-bit (i386) program: 32-bit Windows cannot run it" %
+              args.installer)
     if not manifest["vc_redist"]:
         print("warning: no VC++ runtime given; 64-bit Windows 10 and 11 machines without it fetch "
-              "%s%s and fail" % (manifest["api_base"], VC_PATH))
+              "%s%s, find nothing and stop with error 103" % (manifest["api_base"], VC_PATH))
     print('TestServer.txt: {"ApplicationUpdate": "%s"}' % manifest["api_base"])
     return 0
 
