@@ -27,7 +27,7 @@ ROOT_STORE='HKLM\Software\Microsoft\SystemCertificates\Root\Certificates'
 die() { echo "release-server: $*" >&2; exit 1; }
 
 usage() {
-  sed -n '6,12p' "$0" | sed 's/^# \{0,1\}//' >&2
+  sed -n '6,11p' "$0" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
