@@ -5,8 +5,11 @@ loads from its system folder, and that carries its manifest, version and embedde
 Usage: check_installer_exe.py EXE --version 1.0.0.0 --7za 7za.exe --font Roboto-Regular.ttf
 """
 import argparse
-import struct
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from pe_file import PE, product_version  # noqa: E402
 
 # DLLs that Windows always takes from its system folder (KnownDLLs and their like); comctl32 comes
 # in through the manifest's side-by-side dependency.
@@ -20,81 +23,6 @@ SYSTEM_DLLS = {
 RT_VERSION, RT_MANIFEST = 16, 24
 RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON = 2, 5, 6, 14
 PNG_IDS = [154, 159, 162, 163, 165, 211, 222, 287, 288, 289, 290, 291] + list(range(245, 287))
-
-
-class PE:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise ValueError("no MZ header")
-        self.pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[self.pe:self.pe + 4] != b"PE\0\0":
-            raise ValueError("no PE signature")
-        self.machine, nsections, self.timestamp, _, _, optsize, self.characteristics = struct.unpack_from(
-            "<HHIIIHH", data, self.pe + 4)
-        self.opt = self.pe + 24
-        self.magic = struct.unpack_from("<H", data, self.opt)[0]
-        self.subsystem = struct.unpack_from("<H", data, self.opt + 68)[0]
-        ndirs_at = self.opt + (92 if self.magic == 0x10B else 108)
-        ndirs = struct.unpack_from("<I", data, ndirs_at)[0]
-        self.dirs = [struct.unpack_from("<II", data, ndirs_at + 4 + 8 * i) for i in range(ndirs)]
-        self.sections = []
-        at = self.opt + optsize
-        for i in range(nsections):
-            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, at + 40 * i)
-            self.sections.append((name.rstrip(b"\0"), va, max(vsize, rawsize), rawptr))
-
-    def offset(self, rva):
-        for _, va, size, raw in self.sections:
-            if va <= rva < va + size:
-                return rva - va + raw
-        raise ValueError("rva %x outside the sections" % rva)
-
-    def cstring(self, rva):
-        at = self.offset(rva)
-        return self.data[at:self.data.index(b"\0", at)].decode("ascii")
-
-    def imports(self):
-        rva, _ = self.dirs[1]
-        names, at = [], self.offset(rva)
-        while True:
-            fields = struct.unpack_from("<IIIII", self.data, at)
-            if not any(fields):
-                return names
-            names.append(self.cstring(fields[3]))
-            at += 20
-
-    def resources(self):
-        """{(type, id): bytes}, first language of each."""
-        base_rva, _ = self.dirs[2]
-        base = self.offset(base_rva)
-        found = {}
-
-        def entries(at):
-            named, ids = struct.unpack_from("<HH", self.data, at + 12)
-            for i in range(named + ids):
-                name, target = struct.unpack_from("<II", self.data, at + 16 + 8 * i)
-                if name & 0x80000000:
-                    length = struct.unpack_from("<H", self.data, base + (name & 0x7FFFFFFF))[0]
-                    start = base + (name & 0x7FFFFFFF) + 2
-                    name = self.data[start:start + 2 * length].decode("utf-16-le").upper()
-                yield name, target
-
-        for rtype, t in entries(base):
-            for rid, r in entries(base + (t & 0x7FFFFFFF)):
-                for _, leaf in entries(base + (r & 0x7FFFFFFF)):
-                    data_rva, size = struct.unpack_from("<II", self.data, base + leaf)
-                    at = self.offset(data_rva)
-                    found.setdefault((rtype, rid), self.data[at:at + size])
-        return found
-
-
-def product_version(blob):
-    at = blob.find(struct.pack("<I", 0xFEEF04BD))
-    if at < 0:
-        return None
-    ms, ls = struct.unpack_from("<II", blob, at + 16)
-    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
 
 
 def main():

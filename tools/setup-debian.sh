@@ -19,7 +19,7 @@ pkgs=(
   xvfb xdotool imagemagick x11-utils xcompmgr
   cmake make rapidjson-dev fonts-roboto-unhinted googletest
   python3 python3-pil python3-numpy openssl curl
-  iproute2 util-linux
+  iproute2 util-linux nginx
 )
 # npm comes with the machine's Node.js where that is installed; otherwise from Debian.
 command -v npm >/dev/null 2>&1 || pkgs+=(nodejs npm)
@@ -46,7 +46,27 @@ fi
 if [ ${#missing[@]} -gt 0 ] || [ -n "${added_i386:-}" ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  [ ${#missing[@]} -eq 0 ] || apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # nginx serves only the release tree, started by tools/release-server.sh on 127.0.0.1: its
+  # package must not start its own service (on port 80 of every address) while installing. A
+  # policy that refuses every service start does that; one the machine already has stays.
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+    chmod 755 /usr/sbin/policy-rc.d
+    added_policy=1
+  fi
+  rc=0
+  [ ${#missing[@]} -eq 0 ] || apt-get install -y -q --no-install-recommends "${missing[@]}" || rc=$?
+  [ -z "${added_policy:-}" ] || rm -f /usr/sbin/policy-rc.d
+  [ "$rc" -eq 0 ] || exit "$rc"
+fi
+
+# The package's own site (port 80 on every address) and service are never used: nothing starts
+# them at boot, and its configuration has no site should anyone start it by hand.
+rm -f /etc/nginx/sites-enabled/default
+if [ -d /run/systemd/system ]; then
+  systemctl disable nginx >/dev/null 2>&1 || true
+else
+  update-rc.d nginx disable >/dev/null 2>&1 || true
 fi
 
 # 7za.exe comes from the npm registry, pinned, installed outside the work tree.
