@@ -15,8 +15,11 @@ std::wstring StandIn(const wchar_t* name) { return TestBinaryFolder() + L"\\stan
 StandInRecord::StandInRecord() {
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
+    // One file per record: a stand-in that an earlier test started (the updater runs on after
+    // the phase has returned) must not write into a later test's record.
+    static int made = 0;
     path_ = std::wstring(temp) + L"telvista-standins-" + std::to_wstring(::GetCurrentProcessId()) +
-            L".txt";
+            L"-" + std::to_wstring(++made) + L".txt";
     ::DeleteFileW(path_.c_str());
     ::SetEnvironmentVariableW(L"TELVISTA_STANDIN_RECORD", path_.c_str());
 }
