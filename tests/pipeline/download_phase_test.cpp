@@ -198,31 +198,8 @@ TEST_F(DownloadPhaseTest, DigestMismatchWhileOnlineIsAnErrorAtOnce) {
     }
 }
 
-// The connection goes once the first bytes of the file are on the disk, and comes back after
-// `backAfterMs` of waiting (0: never).
-class DownloadNetworkTest : public DownloadPhaseTest {
-protected:
-    void LoseNetworkDuringDownload(RecordingWindow& w, FakeClock& c, DWORD backAfterMs) {
-        w.onPercent = [&](int) {
-            // The first report comes before any byte; the second after bytes are on the disk.
-            if (++reports == 2) {
-                lost = true;
-                Network(false);
-            }
-        };
-        w.onPage = [&](PageState page) {
-            if (page == PageState::Checking && lost) waiting = true;
-        };
-        c.onSleep = [&, backAfterMs](DWORD ms) {
-            if (!waiting) return;
-            waited += ms;
-            if (backAfterMs && waited >= backAfterMs && waited - ms < backAfterMs) Network(true);
-        };
-    }
-    bool lost = false, waiting = false;
-    int reports = 0;
-    DWORD waited = 0;
-};
+// The connection goes once the first bytes of the file are on the disk (FlowTest's script).
+using DownloadNetworkTest = DownloadPhaseTest;
 
 TEST_F(DownloadNetworkTest, LostForThirtySecondsResumesTheSameFile) {
     struct Case {
@@ -242,9 +219,6 @@ TEST_F(DownloadNetworkTest, LostForThirtySecondsResumesTheSameFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        lost = waiting = false;
-        reports = 0;
-        waited = 0;
         FakeClock local;
         local.randValues = {9000};  // 5 s pauses: 6 of them make the 30 s
         RecordingWindow w;

@@ -76,3 +76,24 @@ void FlowTest::TearDown() {
 }
 
 void FlowTest::Network(bool up) { ASSERT_TRUE(server.SetNetwork(up)) << "network switch"; }
+
+void FlowTest::LoseNetworkDuringDownload(RecordingWindow& w, FakeClock& c, DWORD backAfterMs) {
+    lost = waiting = false;
+    reports = 0;
+    waited = 0;
+    w.onPercent = [this](int) {
+        // The first report comes before any byte; the second after bytes are on the disk.
+        if (++reports == 2) {
+            lost = true;
+            Network(false);
+        }
+    };
+    w.onPage = [this](PageState page) {
+        if (page == PageState::Checking && lost) waiting = true;
+    };
+    c.onSleep = [this, backAfterMs](DWORD ms) {
+        if (!waiting) return;
+        waited += ms;
+        if (backAfterMs && waited >= backAfterMs && waited - ms < backAfterMs) Network(true);
+    };
+}

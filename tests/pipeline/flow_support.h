@@ -42,6 +42,13 @@ protected:
 
     // The connection on or off (route and server). Fails the test when the switch is missing.
     void Network(bool up);
+    // Takes the connection away once the first bytes of a download are on the disk (the second
+    // progress report of `w`) and brings it back after `backAfterMs` of waiting on the page
+    // Checking that follows (0: never). Starts the script afresh each time.
+    void LoseNetworkDuringDownload(RecordingWindow& w, FakeClock& c, DWORD backAfterMs);
+    void LoseNetworkDuringDownload(DWORD backAfterMs) {
+        LoseNetworkDuringDownload(window, clock, backAfterMs);
+    }
     std::wstring Base() const { return server.Url("/api/"); }
     std::wstring Temp() const { return temp; }
 
@@ -62,4 +69,9 @@ protected:
                                        L"InstallLocation"};
     RegistryValueGuard displayVersion{HKEY_CURRENT_USER, kProductUninstallKey, L"DisplayVersion"};
     std::wstring serverFile;
+    // The state of the network-loss script: connection taken away, waiting for it, reports seen,
+    // milliseconds waited since.
+    bool lost = false, waiting = false;
+    int reports = 0;
+    DWORD waited = 0;
 };

@@ -344,30 +344,8 @@ TEST_F(StartupCheckTest, UpdateThatKeepsFailingOnlineGivesUpAfterThreePasses) {
     }
 }
 
-// The connection goes once the first bytes of the new installer have arrived.
-class SelfUpdateNetworkTest : public StartupCheckTest {
-protected:
-    void LoseNetworkDuringDownload(DWORD backAfterMs) {
-        window.onPercent = [&](int) {
-            // The first report comes before any byte; the second after bytes are on the disk.
-            if (++reports == 2) {
-                lost = true;
-                Network(false);
-            }
-        };
-        window.onPage = [&](PageState page) {
-            if (page == PageState::Checking && lost) waiting = true;
-        };
-        clock.onSleep = [&, backAfterMs](DWORD ms) {
-            if (!waiting) return;
-            waited += ms;
-            if (backAfterMs && waited >= backAfterMs && waited - ms < backAfterMs) Network(true);
-        };
-    }
-    bool lost = false, waiting = false;
-    int reports = 0;
-    DWORD waited = 0;
-};
+// The connection goes once the first bytes of the new installer have arrived (FlowTest's script).
+using SelfUpdateNetworkTest = StartupCheckTest;
 
 TEST_F(SelfUpdateNetworkTest, LostAndBackWithinTheLimitDownloadsAgain) {
     Serve("1.1.0.0", {Installer().Slow(2)}, "2.0.1");
