@@ -178,7 +178,7 @@ void CInstallerDlg::Close() {
 
 // ---- Creation ------------------------------------------------------------------------------
 
-void CInstallerDlg::OnCreate() {
+void CInstallerDlg::PlaceWindow() {
     RECT frame{0, 0, kClientWidth, kClientHeight};
     ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
                          static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
@@ -193,6 +193,9 @@ void CInstallerDlg::OnCreate() {
 
 BOOL CInstallerDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    // Placed here rather than on creation: the dialog layer centres a window that keeps its
+    // place through its initialisation, which would override the position handed over.
+    PlaceWindow();
     windowThread_ = ::GetCurrentThreadId();
     window_ = hwnd_;
 

@@ -81,13 +81,13 @@ public:
     bool AskAdministratorRestart();
 
 protected:
-    void OnCreate() override;
     BOOL OnInitDialog() override;
     // WM_CLOSE: the flows close the window with it once they are done, so it ends at once.
     void OnCancel() override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
+    void PlaceWindow();
     void CreateControls();
     void PlaceMeasured(HWND control, HFONT font, int x, int y);
     void PlaceLicenceRow();
