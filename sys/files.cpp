@@ -1,5 +1,7 @@
 #include "sys/files.h"
 
+#include <cstring>
+
 #include "sys/handle.h"
 
 bool PathExists(const std::wstring& path) {
@@ -96,4 +98,29 @@ bool ReleaseResourceToFile(WORD id, const std::wstring& target) {
     DWORD written = 0;
     // A short write is reported: a truncated tool or font is worse than none.
     return ::WriteFile(file.get(), data, size, &written, nullptr) && written == size;
+}
+
+UniqueFile OpenForRunning(const std::wstring& path) {
+    return UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool FileHoldsBytes(HANDLE file, const void* data, DWORD size) {
+    LARGE_INTEGER length{};
+    if (!::GetFileSizeEx(file, &length) || length.QuadPart != static_cast<LONGLONG>(size)) {
+        return false;
+    }
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+    const BYTE* expected = static_cast<const BYTE*>(data);
+    BYTE buffer[64 * 1024];
+    DWORD compared = 0;
+    while (compared < size) {
+        DWORD read = 0;
+        const DWORD want = size - compared < sizeof buffer ? size - compared : sizeof buffer;
+        if (!::ReadFile(file, buffer, want, &read, nullptr) || read == 0) return false;
+        if (std::memcmp(buffer, expected + compared, read) != 0) return false;
+        compared += read;
+    }
+    return true;
 }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "sys/handle.h"
+
 // Creates every missing folder along `path` (backslash-separated). False when one cannot be
 // created; folders made before it stay. A path that starts with a backslash fails at once.
 bool MakePathExist(const std::wstring& path);
@@ -36,3 +38,11 @@ ResourceBytes FindResourceBytes(WORD id, const wchar_t* type, HMODULE module = n
 
 // True when `path` names an existing file or folder.
 bool PathExists(const std::wstring& path);
+
+// Opens an existing file for reading and lets others only read it while the handle is held: no
+// one can write, replace, rename or delete it, so a file that was checked stays the file that is
+// then started. Fails while someone else has it open for writing or deleting.
+UniqueFile OpenForRunning(const std::wstring& path);
+
+// True when the file behind `file` holds exactly `size` bytes equal to `data` (read from its start).
+bool FileHoldsBytes(HANDLE file, const void* data, DWORD size);

@@ -37,6 +37,25 @@ bool RunProcess(const std::wstring& folder, const std::wstring& program,
     return started != FALSE;
 }
 
+bool RunProcessForExitCode(const std::wstring& folder, const std::wstring& program,
+                           const std::wstring& parameters, int showMode, DWORD& exitCode) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = folder.c_str();
+    info.nShow = showMode;
+    if (!::ShellExecuteExW(&info)) return false;
+    UniqueHandle process(info.hProcess);
+    // Without a process handle (the shell handed the file to something else) there is no end to
+    // wait for and no exit code to judge the run by.
+    if (!process) return false;
+    if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) return false;
+    return ::GetExitCodeProcess(process.get(), &exitCode) != FALSE;
+}
+
 bool IsProcessRunning(const std::wstring& name) {
     UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;

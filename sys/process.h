@@ -1,5 +1,7 @@
 #pragma once
 // Starting programs and finding or ending processes by image name.
+#include <windows.h>
+
 #include <string>
 
 // Starts `program` with `parameters` in `folder` through the shell ("open"), with `showMode`
@@ -7,6 +9,11 @@
 // started it; the child's exit code is not looked at.
 bool RunProcess(const std::wstring& folder, const std::wstring& program,
                 const std::wstring& parameters, int showMode, bool wait);
+
+// As RunProcess with waiting, and the child's exit code in `exitCode`. False when the program
+// could not be started or its end and exit code could not be read.
+bool RunProcessForExitCode(const std::wstring& folder, const std::wstring& program,
+                           const std::wstring& parameters, int showMode, DWORD& exitCode);
 
 // True when a process with image name `name` runs; the letters A-Z compare without case.
 bool IsProcessRunning(const std::wstring& name);

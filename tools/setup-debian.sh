@@ -19,6 +19,7 @@ pkgs=(
   xvfb xdotool imagemagick x11-utils
   cmake make rapidjson-dev fonts-roboto-unhinted googletest
   python3 python3-pil python3-numpy openssl curl
+  iproute2 util-linux
 )
 # npm comes with the machine's Node.js where that is installed; otherwise from Debian.
 command -v npm >/dev/null 2>&1 || pkgs+=(nodejs npm)

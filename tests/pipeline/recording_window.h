@@ -44,8 +44,11 @@ public:
         // As the window does: frozen while the cancel confirmation is open.
         if (exitPromptOpen) return;
         position_ = percent * 10;
-        std::lock_guard<std::mutex> lock(mutex_);
-        percents.push_back(percent);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            percents.push_back(percent);
+        }
+        if (onPercent) onPercent(percent);
     }
     void SetProgressTarget(int target) override {
         progressTarget = target;
@@ -92,6 +95,8 @@ public:
     RECT rect{120, 80, 1080, 680};  // left, top, right, bottom
     // Called on the flow's thread after each page change (for example to open the prompt).
     std::function<void(PageState)> onPage;
+    // Called on the flow's thread after each percent report the window took.
+    std::function<void(int)> onPercent;
 
 private:
     void Record(std::string call) {

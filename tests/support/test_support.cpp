@@ -9,6 +9,7 @@ FakeClock::~FakeClock() { SetClock(previous_); }
 void FakeClock::Sleep(DWORD milliseconds) {
     sleeps.push_back(milliseconds);
     ticks += milliseconds;
+    if (onSleep) onSleep(milliseconds);
 }
 ULONGLONG FakeClock::TickCount() { return ticks; }
 SYSTEMTIME FakeClock::LocalTime() { return now; }

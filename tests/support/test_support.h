@@ -3,6 +3,7 @@
 // folders, reading the install log, and starting fixture programs.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ public:
     std::vector<int> randValues;  // returned in turn, the last one repeated; 0 when empty
     SYSTEMTIME now{2025, 1, 2, 7, 9, 5, 3, 0};
     ULONGLONG ticks = 1000000;
+    // Called after each sleep has been recorded and the time advanced (on the sleeping thread),
+    // so a test can act at a moment of the code's own waiting.
+    std::function<void(DWORD)> onSleep;
 
 private:
     size_t nextRand_ = 0;

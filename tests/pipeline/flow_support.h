@@ -1,0 +1,65 @@
+#pragma once
+// What the flow tests share: a machine in a known state (the .NET Framework present, the product
+// not installed, no Windows 10 values, so no VC++ runtime is considered), the fixture server as
+// the release server through TestServer.txt, a fake clock, the recording window, an empty
+// temporary folder and the connection switched on. The program runs in a private network
+// namespace (tests/fixtures/netns_run.sh), so SetNetwork really switches what WinINet reports.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pipeline/install_pipeline.h"
+#include "tests/fixtures/http_fixture.h"
+#include "tests/pipeline/pipeline_support.h"
+#include "tests/pipeline/recording_window.h"
+#include "tests/support/test_support.h"
+
+// SHA-1 of bytes in hexadecimal (small letters), by CryptoAPI.
+std::string Sha1Hex(const std::string& bytes);
+
+// The Unix path of a fixture file of the source tree (tests/fixtures/<name>) and its bytes.
+std::string FixtureUnixPath(const std::string& name);
+std::string FixtureBytes(const std::string& name);
+
+// A release-config reply for a file of these bytes at `url`.
+std::string ConfigReplyFor(const std::string& version, const std::wstring& url,
+                           const std::string& bytes);
+
+// A record as the start-up check leaves it for a file of these bytes.
+ReleaseConfig RecordFor(const std::string& version, const std::wstring& url,
+                        const std::string& bytes);
+
+// The messages among `lines` that are one of `wanted`, in order (the flows' own lines among the
+// transfer lines of the network layer).
+std::vector<std::string> OnlyLines(const std::vector<std::string>& lines,
+                                   const std::vector<std::string>& wanted);
+
+class FlowTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The connection on or off (route and server). Fails the test when the switch is missing.
+    void Network(bool up);
+    std::wstring Base() const { return server.Url("/api/"); }
+    std::wstring Temp() const { return temp; }
+
+    HttpFixture& server = HttpFixture::Get();
+    FakeClock clock;
+    RecordingWindow window;
+    InstallPipeline pipeline;
+    LogMark log;
+    ScratchFolder scratch;
+    std::wstring temp;
+    RegistryValueGuard dotNetRelease{HKEY_LOCAL_MACHINE,
+                                     L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full\\",
+                                     L"Release", KEY_WOW64_32KEY};
+    RegistryValueGuard windowsMajor{HKEY_LOCAL_MACHINE,
+                                    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                    L"CurrentMajorVersionNumber", KEY_WOW64_32KEY};
+    RegistryValueGuard installLocation{HKEY_CURRENT_USER, kProductUninstallKey,
+                                       L"InstallLocation"};
+    RegistryValueGuard displayVersion{HKEY_CURRENT_USER, kProductUninstallKey, L"DisplayVersion"};
+    std::wstring serverFile;
+};
