@@ -3,6 +3,8 @@
 #include <climits>
 #include <cwctype>
 
+#include "pipeline/install_phase.h"
+
 int ReadDecimal(const std::wstring& text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
@@ -34,8 +36,12 @@ StartCommand ParseCommandLine(const std::wstring& commandLine) {
     }
     command.form = StartForm::Other;
     // Only the administrator restart passes a folder; the position forms must never become a
-    // preset folder, or an install would go to a folder named "100 200".
-    if (IsAbsoluteFolderPath(commandLine)) command.presetInstallFolder = commandLine;
+    // preset folder, or an install would go to a folder named "100 200". The install replaces
+    // the folder as a whole, so only a folder of the product's own name is taken: a command line
+    // naming a user's profile gets the default folder instead.
+    if (IsAbsoluteFolderPath(commandLine) && IsProductInstallFolder(commandLine)) {
+        command.presetInstallFolder = commandLine;
+    }
     size_t space = commandLine.find(L' ');
     if (space != std::wstring::npos && space != 0) {
         command.top = ReadDecimal(commandLine.substr(0, space));

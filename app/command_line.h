@@ -7,7 +7,8 @@
 //   T L                         normal start at window position top T, left L (after a
 //                               self-replacement); a leftover tmp<name> is deleted first
 //   <folder>                    normal start with a preset install folder (the administrator
-//                               restart passes the chosen folder)
+//                               restart passes the chosen folder); only a folder ending in
+//                               Orvane\Telvista becomes one
 #include <string>
 
 enum class StartForm { Short, SelfReplacement, Other };
@@ -18,6 +19,7 @@ struct StartCommand {
     int left = 0;
     std::wstring replacementParameters;  // SelfReplacement: the text after "u "
     std::wstring presetInstallFolder;    // Other: the command line when it is an absolute folder
+                                         // of the product's own name (X:\...\Orvane\Telvista)
 };
 
 StartCommand ParseCommandLine(const std::wstring& commandLine);

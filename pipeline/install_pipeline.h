@@ -9,12 +9,17 @@
 #include "pipeline/release_check.h"
 #include "sys/handle.h"
 
+class InstallerWindow;
+
 class InstallPipeline {
 public:
     // Fills releaseCheck from the release server at `base` (see the free CheckReleases).
     bool CheckReleases(const std::wstring& base);
     // Reads the installed product's version afresh, refreshing releaseCheck.installLocation.
     std::wstring GetInstalledVersion();
+    // The third flow (pipeline/install_phase.cpp): installs the prerequisites, puts the unpacked
+    // package in place of the install folder, registers and starts the product, closes the window.
+    void RunInstallPhase(InstallerWindow& window);
 
     // The start-up check (pipeline/startup_check.cpp): waits for a connection, fetches the
     // records, writes the archive tool, updates the installer when the server has a newer one,

@@ -1,14 +1,3 @@
 #pragma once
-// The installer's texts from its string table.
-#include <windows.h>
-
-#include <string>
-
-// The text of string `id` in the language the platform picks for the running thread (its user
-// interface language and the platform's fallbacks; the installer never picks one itself). Where
-// that language's table lacks the row, the English row is given instead, so no prompt ever shows
-// an empty message. Empty only when English lacks the row as well.
-std::wstring LoadText(UINT id);
-
-// The same lookup in the resources of `module` (a loaded executable or a data-file module).
-std::wstring LoadText(HMODULE module, UINT id);
+// The string lookup lives in sys/ (the flows need it too); the window's layer takes it from there.
+#include "sys/strings.h"

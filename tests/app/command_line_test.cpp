@@ -28,8 +28,16 @@ const FormCase kForms[] = {
     {L"100", StartForm::Other, 0, 0, L"", L""},  // no space: both stay 0
     {L"12abc 7x", StartForm::Other, 12, 7, L"", L""},
     {L"  4  9", StartForm::Other, 0, 0, L"", L""},
-    {L"C:\\Program Files\\Product", StartForm::Other, 0, 0, L"", L"C:\\Program Files\\Product"},
-    {L"D:\\Apps", StartForm::Other, 0, 0, L"", L"D:\\Apps"},
+    // Only a folder of the product's own name becomes the preset: the install replaces it whole.
+    {L"C:\\Program Files\\Orvane\\Telvista", StartForm::Other, 0, 0, L"",
+     L"C:\\Program Files\\Orvane\\Telvista"},
+    {L"D:\\orvane\\TELVISTA", StartForm::Other, 0, 0, L"", L"D:\\orvane\\TELVISTA"},
+    {L"C:\\Program Files\\Product", StartForm::Other, 0, 0, L"", L""},
+    {L"D:\\Apps", StartForm::Other, 0, 0, L"", L""},
+    {L"C:\\Users\\bob", StartForm::Other, 0, 0, L"", L""},
+    {L"C:\\", StartForm::Other, 0, 0, L"", L""},
+    {L"C:\\Apps\\Telvista", StartForm::Other, 0, 0, L"", L""},
+    {L"C:\\Apps\\Orvane\\Telvista\\..\\..", StartForm::Other, 0, 0, L"", L""},
     {L"\\\\server\\share", StartForm::Other, 0, 0, L"", L""},
     {L"C:relative", StartForm::Other, 0, 0, L"", L""},
 };

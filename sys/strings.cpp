@@ -1,4 +1,4 @@
-#include "ui/strings.h"
+#include "sys/strings.h"
 
 namespace {
 
