@@ -736,7 +736,7 @@ TEST_F(MainWindowTest, FirstInstallRunsTheThreeFlowsToTheEnd) {
     EXPECT_FALSE(PathExists(GetTempFolder()));
     EXPECT_EQ(downloadDoneOfProcess.load(), 1);
     // The updater started the product.
-    EXPECT_TRUE(WaitUntil([&] { return !record.Of(L"Telvista").empty(); }, 20000));
+    EXPECT_TRUE(WaitUntil([&] { return !record.Of(L"Telvista.exe").empty(); }, 20000));
     EndStandInProducts();
     RemoveFolder(folder);
 }
