@@ -25,7 +25,7 @@ def main():
     for bmp in shots:
         png = bmp.with_suffix(".png")
         image = Image.open(bmp).convert("RGB")
-        image.save(png, "PNG", optimize=True)
+        image.save(png, "PNG")
         locale, _, what = bmp.stem.partition("-")
         by_locale.setdefault(locale, []).append((what.partition("-")[2], image))
 
@@ -64,7 +64,7 @@ def main():
         y += thumb_h + label_h + pad
     info = PngImagePlugin.PngInfo()
     info.add_text(MARK, "1")
-    sheet.save(sheet_path, "PNG", pnginfo=info, optimize=True)
+    sheet.save(sheet_path, "PNG", pnginfo=info)
     print(f"contact sheet: {sheet_path} with {len(shots)} screenshots from {screens}")
 
 
