@@ -26,8 +26,9 @@ def main():
         png = bmp.with_suffix(".png")
         image = Image.open(bmp).convert("RGB")
         image.save(png, "PNG")
-        locale, _, what = bmp.stem.partition("-")
-        by_locale.setdefault(locale, []).append((what.partition("-")[2], image))
+        parts = bmp.stem.split("-")  # en-US-05-Ready-LicenceDialog
+        locale, what = "-".join(parts[:2]), "-".join(parts[2:])
+        by_locale.setdefault(locale, []).append((what, image))
 
     art_path = sheet_path.with_name(sheet_path.stem + "-art.png")
     current = Image.open(sheet_path)
