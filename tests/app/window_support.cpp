@@ -1,7 +1,6 @@
 #include "tests/app/window_support.h"
 
 #include "app/installer_app.h"
-#include "net/digest.h"
 #include "sys/files.h"
 #include "sys/paths.h"
 #include "tests/support/test_support.h"
@@ -44,36 +43,17 @@ BOOL CALLBACK FindThreadWindow(HWND window, LPARAM param) {
 
 std::string StandInPackage() { return ReadFileBytes(Widen(TELVISTA_WINDOW_PACKAGE)); }
 
-namespace {
-
-std::string Sha1Of(const std::string& bytes) {
-    CryptoHash hash;
-    if (!hash.Begin() || !hash.Update(bytes.data(), static_cast<DWORD>(bytes.size())) ||
-        !hash.Finish()) {
-        return {};
-    }
-    return ToHex(hash.digest(), false);
-}
-
-std::string ConfigReply(const std::string& version, const std::wstring& url,
-                        const std::string& bytes) {
-    return R"({"result": {"download_url": ")" + Narrow(url) + R"(", "version": ")" + version +
-           R"(", "size": )" + std::to_string(bytes.size()) + R"(, "hash": ")" + Sha1Of(bytes) +
-           R"(", "release_notes": ""}})";
-}
-
-}  // namespace
 
 std::vector<FixtureRoute> FirstInstallRoutes(const std::string& package,
                                              FixtureReply packageReply) {
     HttpFixture& server = HttpFixture::Get();
     return {
         {"/api/release/windows_installer/config",
-         {FixtureReply::Text(ConfigReply("1.0.0.0", server.Url("/files/setup.exe"), "setup"))}},
+         {FixtureReply::Text(ConfigReplyFor("1.0.0.0", server.Url("/files/setup.exe"), "setup"))}},
         {"/api/release/windows_update_package/config",
-         {FixtureReply::Text(ConfigReply("2.0.0.0", server.Url("/files/package.zip"), package))}},
+         {FixtureReply::Text(ConfigReplyFor("2.0.0.0", server.Url("/files/package.zip"), package))}},
         {"/api/release/net_framework/config",
-         {FixtureReply::Text(ConfigReply("4.5.2", server.Url("/files/dotnet.exe"), "dotnet"))}},
+         {FixtureReply::Text(ConfigReplyFor("4.5.2", server.Url("/files/dotnet.exe"), "dotnet"))}},
         {"/files/package.zip", {packageReply}},
     };
 }

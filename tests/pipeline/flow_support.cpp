@@ -1,17 +1,8 @@
 #include "tests/pipeline/flow_support.h"
 
-#include "net/digest.h"
 #include "sys/files.h"
 #include "sys/paths.h"
 
-std::string Sha1Hex(const std::string& bytes) {
-    CryptoHash hash;
-    if (!hash.Begin() || !hash.Update(bytes.data(), static_cast<DWORD>(bytes.size())) ||
-        !hash.Finish()) {
-        return {};
-    }
-    return ToHex(hash.digest(), false);
-}
 
 std::string FixtureUnixPath(const std::string& name) {
     return std::string(TELVISTA_FIXTURES_UNIX) + "/" + name;
@@ -21,12 +12,6 @@ std::string FixtureBytes(const std::string& name) {
     return ReadFileBytes(Widen("Z:" + FixtureUnixPath(name)));
 }
 
-std::string ConfigReplyFor(const std::string& version, const std::wstring& url,
-                           const std::string& bytes) {
-    return R"({"result": {"download_url": ")" + Narrow(url) + R"(", "version": ")" + version +
-           R"(", "size": )" + std::to_string(bytes.size()) + R"(, "hash": ")" + Sha1Hex(bytes) +
-           R"(", "release_notes": ""}})";
-}
 
 ReleaseConfig RecordFor(const std::string& version, const std::wstring& url,
                         const std::string& bytes) {

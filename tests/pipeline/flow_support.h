@@ -15,16 +15,11 @@
 #include "tests/pipeline/recording_window.h"
 #include "tests/support/test_support.h"
 
-// SHA-1 of bytes in hexadecimal (small letters), by CryptoAPI.
-std::string Sha1Hex(const std::string& bytes);
 
 // The Unix path of a fixture file of the source tree (tests/fixtures/<name>) and its bytes.
 std::string FixtureUnixPath(const std::string& name);
 std::string FixtureBytes(const std::string& name);
 
-// A release-config reply for a file of these bytes at `url`.
-std::string ConfigReplyFor(const std::string& version, const std::wstring& url,
-                           const std::string& bytes);
 
 // A record as the start-up check leaves it for a file of these bytes.
 ReleaseConfig RecordFor(const std::string& version, const std::wstring& url,

@@ -1,5 +1,6 @@
 #include "tests/pipeline/pipeline_support.h"
 
+#include "net/digest.h"
 #include "sys/handle.h"
 #include "tests/support/test_support.h"
 
@@ -190,4 +191,20 @@ bool WriteVersionedFile(const std::wstring& target, FileVersion product, FileVer
         return false;
     }
     return ::EndUpdateResourceW(update, FALSE) != FALSE;
+}
+
+std::string Sha1Hex(const std::string& bytes) {
+    CryptoHash hash;
+    if (!hash.Begin() || !hash.Update(bytes.data(), static_cast<DWORD>(bytes.size())) ||
+        !hash.Finish()) {
+        return {};
+    }
+    return ToHex(hash.digest(), false);
+}
+
+std::string ConfigReplyFor(const std::string& version, const std::wstring& url,
+                           const std::string& bytes) {
+    return R"({"result": {"download_url": ")" + Narrow(url) + R"(", "version": ")" + version +
+           R"(", "size": )" + std::to_string(bytes.size()) + R"(, "hash": ")" + Sha1Hex(bytes) +
+           R"(", "release_notes": ""}})";
 }

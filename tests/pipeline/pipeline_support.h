@@ -82,3 +82,10 @@ struct FileVersion {
 // Copies a small fixture executable to `target` and gives it a version resource whose fixed file
 // information holds `product` and `file`. False when that fails.
 bool WriteVersionedFile(const std::wstring& target, FileVersion product, FileVersion file);
+
+// SHA-1 of bytes in hexadecimal (small letters), by CryptoAPI.
+std::string Sha1Hex(const std::string& bytes);
+
+// A release-config reply for a file of these bytes at `url`.
+std::string ConfigReplyFor(const std::string& version, const std::wstring& url,
+                           const std::string& bytes);
