@@ -1,0 +1,429 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the installer started as a user starts it (from the Downloads folder,
+window at a known place), driven by pointer clicks (xdotool) at its controls, against nginx
+serving a release published with tools/publish_release.py. Each scenario gets a fresh copy of the
+session's prefix and asserts the pages seen (read from the window's controls by page_watch.exe),
+the install log lines of its road, the files, the registry and the programs started (the
+stand-ins record every start).
+
+CTest runs it as root inside tests/fixtures/netns_run.sh, so the connection that Wine reports
+(the default route) can be switched off and on; nginx listens on the namespace's 127.0.0.1.
+
+    run_e2e.py --installer EXE --wine LOADER --standins DIR --watcher page_watch.exe --work DIR [--only NAME]
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import traceback
+import urllib.parse
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+import drive_installer as drive  # noqa: E402
+
+VERSION = "2.4.0.0"
+OLD_VERSION = "2.3.0.0"
+NEWER_INSTALLER = "1.0.1.0"
+LEFT, TOP = 160, 100
+WINESERVER = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver")
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def network(on):
+    subprocess.run(["ip", "route", "add" if on else "del", "default", "via", "10.200.0.2",
+                    "dev", "tvnet0", "onlink"], check=True)
+
+
+class Context:
+    """One scenario's prefix, release and server."""
+
+    def __init__(self, args, name, template):
+        self.args = args
+        self.name = name
+        self.work = os.path.join(args.work, name)
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        self.prefix = tempfile.mkdtemp(prefix="telvista-e2e.")
+        subprocess.run(["cp", "-a", template + "/.", self.prefix], check=True)
+        os.environ["WINEPREFIX"] = self.prefix
+        subprocess.run([WINESERVER, "-p5"], check=True)
+        self.session = drive.Session(wine=args.wine)
+        self.server = None
+        self.runs = []
+        self.setup = os.path.join(self.session.profile, "Downloads", "TelvistaSetup.exe")
+        os.makedirs(os.path.dirname(self.setup), exist_ok=True)
+        shutil.copy(args.installer, self.setup)
+
+    def release(self, bulk_mib=2, installer=None, dotnet=False, version=VERSION):
+        app = os.path.join(self.work, "app")
+        drive.make_package(app, self.args.standins, bulk_mib)
+        self.package = app
+        tree = os.path.join(self.work, "release")
+        self.published = drive.publish(
+            tree, drive.free_port(), app, version, installer or self.args.installer,
+            dotnet=os.path.join(self.args.standins, "dotnet-installer.exe") if dotnet else None)
+        self.server = drive.ReleaseServer(tree)
+        self.tree = tree
+        return self.published
+
+    def package_file(self):
+        url = self.published["records"]["windows_update_package"]["download_url"]
+        relative = urllib.parse.unquote(url[len(self.published["base_url"]):])
+        return os.path.join(self.tree, "www", relative)
+
+    def start(self, **kwargs):
+        run = drive.InstallerRun(self.session, self.setup, self.args.watcher,
+                                 shots=os.path.join(self.work, "shots"), left=LEFT, top=TOP,
+                                 **kwargs)
+        self.runs.append(run)
+        return run
+
+    def preinstall(self, version):
+        """A working installation as the installer leaves it: the package's files in the
+        default folder and the Uninstall entry naming it."""
+        folder = self.session.default_folder
+        os.makedirs(os.path.dirname(folder), exist_ok=True)
+        shutil.copytree(self.package, folder)
+        windows = self.session.windows(folder)
+        for name, value in (("InstallLocation", windows), ("DisplayVersion", version),
+                            ("DisplayName", "Pantavi"),
+                            ("UninstallString", '"%s\\uninstaller.exe"' % windows)):
+            subprocess.run([self.session.wine64, "reg", "add", drive.UNINSTALL_KEY, "/v", name,
+                            "/t", "REG_SZ", "/d", value, "/f"], check=True,
+                           capture_output=True, env=self.session.env())
+
+    def close(self):
+        for run in self.runs:
+            run.finish()
+        if self.server:
+            self.server.stop()
+        subprocess.run([WINESERVER, "-k"], capture_output=True)
+        time.sleep(0.5)
+        shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def install_clicks(run):
+    """On the Ready page: the Install button where it belongs, the box ticked, Install pressed."""
+    state = run.wait_page("Ready", 120)
+    x, y, w, h = drive.PLACES["install"]
+    check(state["rects"]["5612"] == [LEFT + x, TOP + y, LEFT + x + w, TOP + y + h],
+          "Install button at %s" % state["rects"]["5612"])
+    check(state["window"] == [LEFT, TOP, LEFT + 960, TOP + 600],
+          "window at %s" % state["window"])
+    time.sleep(0.3)
+    run.click("accept", state)
+    run.click("install")
+
+
+def expect_pages(run, expected):
+    """The pages appear in this order among those seen (pages that show only for a moment, such
+    as Blank, may fall between two looks of the watcher)."""
+    seen = run.pages()
+    at = 0
+    for page in expected:
+        while at < len(seen) and seen[at] != page:
+            at += 1
+        check(at < len(seen), "pages %s do not include %s in order; seen %s"
+              % (expected, page, seen))
+        at += 1
+
+
+def expect_log(ctx, expected, absent=()):
+    lines = ctx.session.log_lines()
+    at = 0
+    for wanted in expected:
+        while at < len(lines) and not lines[at].startswith(wanted):
+            at += 1
+        check(at < len(lines), "log lacks %r (in order); log:\n  %s"
+              % (wanted, "\n  ".join(lines[-40:])))
+        at += 1
+    for unwanted in absent:
+        check(not any(line.startswith(unwanted) for line in lines), "log has %r" % unwanted)
+
+
+def started(ctx, who):
+    return [r for r in ctx.session.records() if r[0] == who]
+
+
+def temp_folder_gone(ctx):
+    """The installer's own temporary folder (with 7za.exe, downloads and the unpacked package)."""
+    temp = os.path.join(ctx.session.profile, "AppData", "Local", "Temp")
+    return not any(os.path.exists(os.path.join(root, "7za.exe")) for root, _, _ in os.walk(temp))
+
+
+def expect_installed(ctx, version=VERSION):
+    folder = ctx.session.default_folder
+    check(drive.folder_listing(folder) == drive.folder_listing(ctx.package),
+          "install folder differs from the package: %s" % drive.folder_listing(folder)[:5])
+    values = ctx.session.reg_query(drive.UNINSTALL_KEY) or {}
+    windows = ctx.session.windows(folder)
+    check(values.get("InstallLocation", ("", ""))[1].lower() == windows.lower(),
+          "InstallLocation %s" % values.get("InstallLocation"))
+    check(values.get("DisplayVersion", ("", ""))[1] == version,
+          "DisplayVersion %s" % values.get("DisplayVersion"))
+    check(values.get("UninstallString", ("", ""))[1].lower() ==
+          ('"%s\\uninstaller.exe"' % windows).lower(), "UninstallString %s"
+          % values.get("UninstallString"))
+    run_values = ctx.session.reg_query(drive.RUN_KEY) or {}
+    check(any(data.lower() == ('"%s\\telvista.exe" /winstart' % windows).lower()
+              for _, data in run_values.values()), "Run value missing: %s" % run_values)
+    check(ctx.session.shortcuts(), "no shortcut")
+
+
+# ---- the scenarios ------------------------------------------------------------------------
+
+
+def first_install_then_removal(ctx):
+    ctx.release(bulk_mib=4)
+    run = ctx.start()
+    install_clicks(run)
+    run.wait_page("Complete", 300)
+    run.wait_exit(60)
+    at, record = drive.product_start(ctx.session, 0, 30)
+    check(record, "product not started")
+    expect_pages(run, ["Checking", "Ready", "Downloading", "Installing", "Complete"])
+    folder = ctx.session.windows(ctx.session.default_folder)
+    expect_log(ctx, ["Server: " + ctx.server.api_base, "Run this...",
+                     "Download: " + ctx.published["records"]["windows_update_package"]["download_url"], "Download ok",
+                     "Install", "CopytoInstallPath ok", "RegisterToSystem ok",
+                     'Start application: %s\\Tandemix.Updater.exe -l "%s\\Telvista.exe"'
+                     % (folder, folder)])
+    expect_installed(ctx)
+    updater = started(ctx, "Tandemix.Updater.exe")
+    check(updater and updater[0][1].lower() == folder.lower(), "updater %s" % updater)
+    check(record[1].lower() == folder.lower(), "product started in %s" % record[1])
+    check(drive.wait_for(lambda: temp_folder_gone(ctx), 10), "temporary folder left")
+    check(any(" 200 " in line and VERSION in line for line in ctx.server.access_log()),
+          "package not fetched")
+
+    # Removal, as Windows' list of programs does it: the registered UninstallString.
+    command = ctx.session.reg_query(drive.UNINSTALL_KEY)["UninstallString"][1]
+    subprocess.run([ctx.session.wine64, command.strip('"')], env=ctx.session.env(),
+                   capture_output=True)
+    gone = drive.wait_for(lambda: not os.path.exists(os.path.dirname(ctx.session.default_folder))
+                          and ctx.session.reg_query(drive.UNINSTALL_KEY) is None, 60, 0.5)
+    check(gone, "uninstall left the folder or the key")
+    check(not ctx.session.shortcuts(), "shortcuts left: %s" % ctx.session.shortcuts())
+    run_values = ctx.session.reg_query(drive.RUN_KEY) or {}
+    check(not any("telvista.exe" in data.lower() for _, data in run_values.values()),
+          "Run value left")
+
+
+def installed_and_current(ctx):
+    ctx.release()
+    ctx.preinstall(VERSION)
+    run = ctx.start()
+    run.wait_page("Complete", 120)
+    run.wait_exit(60)
+    _, record = drive.product_start(ctx.session, 0, 30)
+    check(record, "installed product not started")
+    check(record[2].endswith("%d %d" % (TOP, LEFT)), "product command line %s" % record[2])
+    check("Ready" not in run.pages(), "Ready shown: %s" % run.pages())
+    expect_log(ctx, ["No valid app to download, start the installed one: "])
+    check(not any("/files/" in line for line in ctx.server.access_log()),
+          "something was downloaded: %s" % ctx.server.access_log())
+
+
+def self_update(ctx):
+    newer = os.path.join(ctx.work, "TelvistaSetup-B.exe")
+    drive.stamp_version(ctx.args.installer, newer, NEWER_INSTALLER)
+    ctx.release(installer=newer)
+    run = ctx.start()
+    run.wait_page("UpdatingInstaller", 120)
+    # B replaces A and carries on at A's place, up to the Ready page.
+    state = None
+    deadline = time.monotonic() + 120
+    while time.monotonic() < deadline:
+        pages = run.pages()
+        if "UpdatingInstaller" in pages and "Ready" in pages[pages.index("UpdatingInstaller"):]:
+            state = [s for _, p, s, _ in run.seen if p == "Ready"][-1]
+            break
+        time.sleep(0.2)
+    check(state, "the new installer did not reach Ready; pages %s" % run.pages())
+    expect_pages(run, ["Checking", "UpdatingInstaller", "closed", "Ready"])
+    check(state["window"] == [LEFT, TOP, LEFT + 960, TOP + 600], "B's window at %s"
+          % state["window"])
+    with open(ctx.setup, "rb") as f, open(newer, "rb") as g:
+        check(f.read() == g.read(), "the installer in Downloads is not B")
+    expect_log(ctx, ["Installer new version exist", "Download new installer ok",
+                     "cmdline: ", "cmdline: ", "Run this..."])
+    lines = ctx.session.log_lines()
+    cmdlines = [line for line in lines if line.startswith("cmdline: ")]
+    check(any(line.rstrip().endswith("u %d %d" % (TOP, LEFT)) for line in cmdlines),
+          "no tmp copy started with u T L: %s" % cmdlines)
+    check(cmdlines[-1].rstrip().endswith("%d %d" % (TOP, LEFT)), "B started with %s"
+          % cmdlines[-1])
+    check(not os.path.exists(os.path.join(os.path.dirname(ctx.setup), "tmpTelvistaSetup.exe")),
+          "tmp copy left")
+
+
+def dotnet_with_app_current(ctx):
+    ctx.release(dotnet=True)
+    ctx.preinstall(VERSION)
+    before = drive.folder_listing(ctx.session.default_folder)
+    run = ctx.start()
+    install_clicks(run)
+    run.wait_exit(180)
+    expect_pages(run, ["Checking", "Ready", "Installing"])
+    dotnet = started(ctx, "dotnet-installer.exe")
+    check(dotnet and dotnet[0][2].endswith("/q /norestart"), "dotnet stand-in %s" % dotnet)
+    expect_log(ctx, ["Download check .net framework", "Install", "Install .net framwork ok"],
+               absent=["CopytoInstallPath"])
+    check(drive.folder_listing(ctx.session.default_folder) == before, "product touched")
+
+
+def no_connection_then_back(ctx):
+    ctx.release()
+    network(False)
+    try:
+        run = ctx.start()
+        run.wait_page("NoInternet", 60)
+        time.sleep(2)
+        check(run.pages()[-1] == "NoInternet", "pages %s" % run.pages())
+    finally:
+        network(True)
+    run.wait_page("Ready", 60)
+    expect_pages(run, ["NoInternet", "Checking", "Ready"])
+    expect_log(ctx, ["Server: "])
+
+
+def connection_lost_30s(ctx):
+    ctx.release(bulk_mib=24)
+    run = ctx.start()
+    install_clicks(run)
+
+    def far_enough():
+        lines = ctx.session.log_lines()
+        marks = [i for i, line in enumerate(lines) if line.startswith("Download: ")]
+        kib = [int(line.split(":")[1]) for line in lines[marks[-1]:]
+               if line.startswith("download : ")] if marks else []
+        return kib and kib[-1] >= 4096
+    check(drive.wait_for(far_enough, 120, 0.02), "package download did not start")
+    network(False)
+    ctx.server.pause()
+    cut_at = time.monotonic()
+    try:
+        run.wait_page("Checking", 60)
+        time.sleep(max(0, 30 - (time.monotonic() - cut_at)))
+    finally:
+        ctx.server.resume()
+        network(True)
+    run.wait_page("Complete", 300)
+    run.wait_exit(60)
+    expect_pages(run, ["Ready", "Installing", "Checking", "Installing", "Complete"])
+    ranges = [line for line in ctx.server.access_log() if " 206 " in line and '"bytes=' in line]
+    check(ranges, "no resumed request: %s" % ctx.server.access_log())
+    offset = int(ranges[0].rsplit('"bytes=', 1)[1].split("-")[0])
+    check(offset >= 4096 * 1024, "resumed from %d" % offset)
+    expect_installed(ctx)
+
+
+def digest_mismatch(ctx):
+    ctx.release()
+    path = ctx.package_file()
+    with open(path, "r+b") as f:   # same size, other bytes
+        f.seek(1000)
+        byte = f.read(1)
+        f.seek(1000)
+        f.write(bytes([byte[0] ^ 0xFF]))
+    run = ctx.start()
+    install_clicks(run)
+    state = run.wait_page("NoInternet", 120)   # the Error page with string 103
+    check(5618 in state["visible"], "no OK button")
+    expect_log(ctx, ["Download: ", "CheckDownloadFile failed"], absent=["CopytoInstallPath"])
+    check(not os.path.exists(ctx.session.default_folder) or
+          not os.listdir(ctx.session.default_folder), "something installed")
+    run.click("ok")
+    run.wait_exit(30)
+    check(drive.wait_for(lambda: temp_folder_gone(ctx), 10), "temporary folder left after OK")
+
+
+def leave_during_download(ctx):
+    ctx.release(bulk_mib=24)
+    ctx.server.throttle("3m")
+    run = ctx.start()
+    install_clicks(run)
+    run.wait_page("Installing", 60)
+    time.sleep(1)
+    run.click("close")
+    dialog = run.click_dialog(5692)            # RESUME
+    check(any("cancel" in text.lower() for text in dialog["texts"]), "dialog %s" % dialog)
+    time.sleep(1.5)
+    check(run.process.poll() is None, "installer ended on RESUME")
+    mark = len([line for line in ctx.session.log_lines() if line.startswith("download : ")])
+    time.sleep(1)
+    later = len([line for line in ctx.session.log_lines() if line.startswith("download : ")])
+    check(later > mark, "download did not continue after RESUME")
+    run.click("close")
+    run.click_dialog(5693)                     # CANCEL
+    run.wait_exit(30)
+    check(drive.wait_for(lambda: temp_folder_gone(ctx), 10), "temporary folder left")
+    check(not os.path.exists(ctx.session.default_folder) or
+          not os.listdir(ctx.session.default_folder), "something installed")
+    check(not started(ctx, "Telvista.exe"), "product started")
+
+
+SCENARIOS = [
+    ("first_install_then_removal", first_install_then_removal),
+    ("installed_and_current", installed_and_current),
+    ("self_update", self_update),
+    ("dotnet_with_app_current", dotnet_with_app_current),
+    ("no_connection_then_back", no_connection_then_back),
+    ("connection_lost_30s", connection_lost_30s),
+    ("digest_mismatch", digest_mismatch),
+    ("leave_during_download", leave_during_download),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--installer", required=True)
+    parser.add_argument("--wine", default="/usr/lib/wine/wine64")
+    parser.add_argument("--standins", required=True)
+    parser.add_argument("--watcher", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--only", action="append")
+    args = parser.parse_args()
+    args.installer = os.path.abspath(args.installer)
+    template = os.environ["WINEPREFIX"]
+    failed = []
+    for name, scenario in SCENARIOS:
+        if args.only and name not in args.only:
+            continue
+        began = time.monotonic()
+        ctx = Context(args, name, template)
+        try:
+            scenario(ctx)
+            print("PASS %-28s %5.1f s  pages %s" % (name, time.monotonic() - began,
+                                                   ctx.runs[0].pages() if ctx.runs else []),
+                  flush=True)
+        except Exception as error:  # a scenario's failure is reported, the others still run
+            failed.append(name)
+            print("FAIL %-28s %5.1f s  %s" % (name, time.monotonic() - began, error), flush=True)
+            if not isinstance(error, (Failure, TimeoutError)):
+                traceback.print_exc()
+            if ctx.runs:
+                print("     pages: %s" % ctx.runs[-1].pages(), flush=True)
+        finally:
+            ctx.close()
+            os.environ["WINEPREFIX"] = template
+    print("%d scenarios failed: %s" % (len(failed), ", ".join(failed)) if failed
+          else "all scenarios passed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
