@@ -84,13 +84,15 @@ def page_of(state):
         return "closed"
     visible = set(state["visible"])
     status = state["status"]
-    if 1010 in visible and 5615 in visible:
+    if 1010 in visible:   # the spinner itself hides for a moment on every frame
         return "Checking"
     if 5612 in visible or 5690 in visible:
         return "Ready"
     if status == STRINGS[103] and 5618 in visible:
         return "NoInternet"
     if 5618 in visible:
+        if not status:
+            return None   # the status line is being replaced
         for number in (117, 118, 121):
             if status == STRINGS[number]:
                 return "Error %d" % number
@@ -99,7 +101,7 @@ def page_of(state):
         return "UpdatingInstaller"
     if status == STRINGS[112]:
         return "Downloading"
-    if status.startswith(STRINGS[113]) and 1000 in visible:
+    if status.startswith(STRINGS[113]):
         return "Installing"
     if status == STRINGS[105]:
         return "Complete"
@@ -317,6 +319,7 @@ class InstallerRun:
         self.shots = shots
         self.seen = []         # (seconds since start, page, state)
         self.states = []       # every report, in order
+        self.unknown = []      # reports that show no known page
         self.events = queue.Queue()
         self.started = time.monotonic()
         if shots:
@@ -349,6 +352,10 @@ class InstallerRun:
             page = page_of(state)
             if page is None:
                 continue
+            if page == "Installing" and self.seen and self.seen[-1][1] == "UpdatingInstaller":
+                continue   # the self-update's bar shows its percentage as "Installing n%"
+            if page == "unknown":
+                self.unknown.append(state)
             if not self.seen or self.seen[-1][1] != page:
                 if page == "closed" and not self.seen:
                     continue
@@ -426,11 +433,15 @@ class InstallerRun:
         return self.states[-1][1] if self.states else None
 
     def wait_exit(self, timeout=120):
+        """Waits for the installer's process to end, then for the watcher to report its window
+        gone, so that every page it showed has been seen."""
         try:
-            return self.process.wait(timeout)
+            code = self.process.wait(timeout)
         except subprocess.TimeoutExpired:
             raise TimeoutError("installer still running after %d s; pages: %s"
                                % (timeout, self.pages()))
+        wait_for(lambda: self.seen and self.seen[-1][1] == "closed", 10, 0.05)
+        return code
 
     def finish(self):
         if self.process.poll() is None:

@@ -9,11 +9,13 @@ stand-ins record every start).
 CTest runs it as root inside tests/fixtures/netns_run.sh, so the connection that Wine reports
 (the default route) can be switched off and on; nginx listens on the namespace's 127.0.0.1.
 
-    run_e2e.py --installer EXE --wine LOADER --standins DIR --watcher page_watch.exe --work DIR [--only NAME]
+    run_e2e.py --installer EXE --wine LOADER --standins DIR --watcher page_watch.exe --holder hold_file.exe
+        --work DIR [--only NAME]
 """
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -68,6 +70,8 @@ class Context:
         shutil.copy(args.installer, self.setup)
 
     def release(self, bulk_mib=2, installer=None, dotnet=False, version=VERSION):
+        if self.server:
+            self.server.stop()
         app = os.path.join(self.work, "app")
         drive.make_package(app, self.args.standins, bulk_mib)
         self.package = app
@@ -76,6 +80,7 @@ class Context:
             tree, drive.free_port(), app, version, installer or self.args.installer,
             dotnet=os.path.join(self.args.standins, "dotnet-installer.exe") if dotnet else None)
         self.server = drive.ReleaseServer(tree)
+        self.server.start()
         self.tree = tree
         return self.published
 
@@ -91,9 +96,14 @@ class Context:
         self.runs.append(run)
         return run
 
-    def preinstall(self, version):
+    def preinstall(self, version, dotnet=True):
         """A working installation as the installer leaves it: the package's files in the
-        default folder and the Uninstall entry naming it."""
+        default folder and the Uninstall entry naming it; with dotnet, the .NET Framework 4.5.2
+        as well (the stand-in installer writes what the real one writes)."""
+        if dotnet:
+            subprocess.run([self.session.wine, os.path.join(self.args.standins,
+                                                            "dotnet-installer.exe"),
+                            "/q", "/norestart"], check=True, env=self.session.env())
         folder = self.session.default_folder
         os.makedirs(os.path.dirname(folder), exist_ok=True)
         shutil.copytree(self.package, folder)
@@ -171,12 +181,12 @@ def expect_installed(ctx, version=VERSION):
     values = ctx.session.reg_query(drive.UNINSTALL_KEY) or {}
     windows = ctx.session.windows(folder)
     check(values.get("InstallLocation", ("", ""))[1].lower() == windows.lower(),
-          "InstallLocation %s" % values.get("InstallLocation"))
+          "InstallLocation %s" % (values.get("InstallLocation"),))
     check(values.get("DisplayVersion", ("", ""))[1] == version,
-          "DisplayVersion %s" % values.get("DisplayVersion"))
+          "DisplayVersion %s" % (values.get("DisplayVersion"),))
     check(values.get("UninstallString", ("", ""))[1].lower() ==
           ('"%s\\uninstaller.exe"' % windows).lower(), "UninstallString %s"
-          % values.get("UninstallString"))
+          % (values.get("UninstallString"),))
     run_values = ctx.session.reg_query(drive.RUN_KEY) or {}
     check(any(data.lower() == ('"%s\\telvista.exe" /winstart' % windows).lower()
               for _, data in run_values.values()), "Run value missing: %s" % run_values)
@@ -272,13 +282,13 @@ def self_update(ctx):
 
 def dotnet_with_app_current(ctx):
     ctx.release(dotnet=True)
-    ctx.preinstall(VERSION)
+    ctx.preinstall(VERSION, dotnet=False)
     before = drive.folder_listing(ctx.session.default_folder)
     run = ctx.start()
     install_clicks(run)
     run.wait_exit(180)
     expect_pages(run, ["Checking", "Ready", "Installing"])
-    dotnet = started(ctx, "dotnet-installer.exe")
+    dotnet = started(ctx, "dotnet-installer")
     check(dotnet and dotnet[0][2].endswith("/q /norestart"), "dotnet stand-in %s" % dotnet)
     expect_log(ctx, ["Download check .net framework", "Install", "Install .net framwork ok"],
                absent=["CopytoInstallPath"])
@@ -363,10 +373,13 @@ def leave_during_download(ctx):
     check(any("cancel" in text.lower() for text in dialog["texts"]), "dialog %s" % dialog)
     time.sleep(1.5)
     check(run.process.poll() is None, "installer ended on RESUME")
-    mark = len([line for line in ctx.session.log_lines() if line.startswith("download : ")])
-    time.sleep(1)
-    later = len([line for line in ctx.session.log_lines() if line.startswith("download : ")])
-    check(later > mark, "download did not continue after RESUME")
+    counts = []
+    for _ in range(6):
+        counts.append(len([line for line in ctx.session.log_lines()
+                           if line.startswith("download : ")]))
+        time.sleep(0.5)
+    check(counts[-1] > counts[0], "download did not continue after RESUME: chunks %s, dialog %s"
+          % (counts, run.current().get("dialog")))
     run.click("close")
     run.click_dialog(5693)                     # CANCEL
     run.wait_exit(30)
@@ -374,6 +387,52 @@ def leave_during_download(ctx):
     check(not os.path.exists(ctx.session.default_folder) or
           not os.listdir(ctx.session.default_folder), "something installed")
     check(not started(ctx, "Telvista.exe"), "product started")
+
+
+def update_fails_copying(ctx):
+    ctx.release(bulk_mib=1, version=OLD_VERSION)
+    ctx.preinstall(OLD_VERSION)
+    old = drive.folder_listing(ctx.session.default_folder)
+    ctx.release(bulk_mib=2)
+    # The old product runs, as it does on a user's machine (the installer ends it first).
+    product = subprocess.Popen([ctx.session.wine, os.path.join(ctx.session.default_folder,
+                                                               "Telvista.exe")],
+                               env=ctx.session.env(), cwd=ctx.session.default_folder)
+    run = ctx.start()
+    install_clicks(run)
+    # Once unpacked, a file of the new package is held open by another program (as a scanner
+    # does) until after the copy, so the copy cannot read it.
+    check(drive.wait_for(lambda: any(line.startswith("7za exit code")
+                                     for line in ctx.session.log_lines()), 120, 0.02),
+          "package not unpacked")
+    extracted = os.path.join(ctx.session.profile, "AppData", "Roaming", "Orvane", "Telvista",
+                             "Temp", "extract-%s.zip" % VERSION, "readme.txt")
+    holder = subprocess.Popen([ctx.session.wine, ctx.args.holder, ctx.session.windows(extracted),
+                               "20"], stdout=subprocess.PIPE, env=ctx.session.env())
+    try:
+        check(holder.stdout.readline().strip() == b"held", "could not hold the unpacked file")
+        state = run.wait_page("Error 121", 120)
+        check(5618 in state["visible"], "no OK button")
+    finally:
+        holder.kill()
+        holder.wait()
+        product.wait(30)
+    folder = ctx.session.windows(ctx.session.default_folder)
+    expect_log(ctx, ["TerminateProcess Telvista.exe",
+                     "MoveFolder %s to %s.old" % (folder, folder), "CopytoInstallPath failed",
+                     "Restore %s.old to %s" % (folder, folder)], absent=["RegisterToSystem ok"])
+    check(drive.folder_listing(ctx.session.default_folder) == old, "old installation not back")
+    values = ctx.session.reg_query(drive.UNINSTALL_KEY) or {}
+    check(values.get("DisplayVersion", ("", ""))[1] == OLD_VERSION,
+          "DisplayVersion %s" % (values.get("DisplayVersion"),))
+    # The old product still works: it starts from its folder.
+    count = len(ctx.session.records())
+    again = subprocess.Popen([ctx.session.wine, os.path.join(ctx.session.default_folder,
+                                                             "Telvista.exe"), "/end-after", "100"],
+                             env=ctx.session.env(), cwd=ctx.session.default_folder)
+    again.wait(30)
+    check(any(r[0] == "Telvista.exe" for r in ctx.session.records()[count:]),
+          "the old product does not start")
 
 
 SCENARIOS = [
@@ -385,6 +444,7 @@ SCENARIOS = [
     ("connection_lost_30s", connection_lost_30s),
     ("digest_mismatch", digest_mismatch),
     ("leave_during_download", leave_during_download),
+    ("update_fails_copying", update_fails_copying),
 ]
 
 
@@ -394,10 +454,14 @@ def main():
     parser.add_argument("--wine", default="/usr/lib/wine/wine64")
     parser.add_argument("--standins", required=True)
     parser.add_argument("--watcher", required=True)
+    parser.add_argument("--holder", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--only", action="append")
     args = parser.parse_args()
     args.installer = os.path.abspath(args.installer)
+    args.work = os.path.abspath(args.work)
+    # Ended by CTest's time-out, a scenario still cleans up (nginx, its prefix and server).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     template = os.environ["WINEPREFIX"]
     failed = []
     for name, scenario in SCENARIOS:
@@ -415,8 +479,10 @@ def main():
             print("FAIL %-28s %5.1f s  %s" % (name, time.monotonic() - began, error), flush=True)
             if not isinstance(error, (Failure, TimeoutError)):
                 traceback.print_exc()
-            if ctx.runs:
-                print("     pages: %s" % ctx.runs[-1].pages(), flush=True)
+            for run in ctx.runs:
+                print("     pages: %s" % run.pages(), flush=True)
+                for state in run.unknown[:3]:
+                    print("     unknown page: %s" % state, flush=True)
         finally:
             ctx.close()
             os.environ["WINEPREFIX"] = template
