@@ -134,6 +134,15 @@ class Session:
             return "C:\\" + os.path.relpath(path, drive_c).replace("/", "\\").rstrip(".")
         return windows_path(path)
 
+    def unix(self, path):
+        """The Unix path of a Windows path of the prefix (C:) or of the Unix root (Z:)."""
+        drive, rest = path[:2].upper(), path[2:].lstrip("\\").replace("\\", "/")
+        if drive == "C:":
+            return os.path.join(self.prefix, "drive_c", rest)
+        if drive == "Z:":
+            return "/" + rest
+        raise ValueError("not a path of this prefix: " + path)
+
     def env(self):
         env = dict(os.environ)
         env["TELVISTA_STANDIN_RECORD"] = "C:\\telvista-standins.txt"

@@ -150,7 +150,8 @@ def whole_install(session, tests, installer, work, published, tree):
 
 def parts_alone(session, tests, installer, work, published):
     record = published["records"]["windows_update_package"]
-    target = os.path.join(work, "alone")
+    # In the prefix, on the same file system as the installer's own temporary folder.
+    target = os.path.join(session.prefix, "drive_c", "bench-alone")
     shutil.rmtree(target, ignore_errors=True)
     os.makedirs(target)
     zip_path = os.path.join(target, "package.zip")
@@ -169,11 +170,14 @@ def parts_alone(session, tests, installer, work, published):
     subprocess.run([session.wine, sevenza, "x", session.windows(zip_path), "-y", "-aoa",
                     "-o" + session.windows(unpacked)], capture_output=True, env=session.env())
     unpack = time.monotonic() - began
+    installed = os.path.join(target, "Orvane", "Telvista")
+    os.makedirs(installed)
     copy = figures(subprocess.run([session.wine, os.path.join(tests, "install_bench.exe"),
-                                   "copy", session.windows(unpacked),
-                                   session.windows(os.path.join(target, "Orvane", "Telvista"))],
+                                   "copy", session.windows(unpacked), session.windows(installed)],
                                   capture_output=True, env=session.env()).stdout.decode())
     shutil.rmtree(target, ignore_errors=True)
+    if not copy.get("copy_ok"):
+        print("copy alone failed", file=sys.stderr)
     return {"download (GetUrlFile)": bench.get("download_seconds"),
             "digest (CheckDownloadFile)": bench.get("check_seconds"),
             "7-Zip unpacking": unpack,

@@ -232,6 +232,38 @@ def first_install_then_removal(ctx):
           "Run value left")
 
 
+def first_install_browsed(ctx):
+    ctx.release()
+    run = ctx.start()
+    state = run.wait_page("Ready", 120)
+    default = state["path"]
+    time.sleep(0.3)
+    run.click("browse")
+    browser = drive.wait_for(lambda: (run.current() or {}).get("browser"), 30)
+    check(browser, "no folder browser")
+    time.sleep(1.5)   # the browser fills its tree
+    l, t, r, b = browser["ok"]
+    run.click_at((l + r) // 2, (t + b) // 2)
+    path = drive.wait_for(lambda: not run.current().get("browser") and
+                          run.current()["path"] != default and run.current()["path"], 30)
+    check(path and path.endswith("\\Orvane\\Telvista"), "browsed path %r (default %r)"
+          % (path, default))
+    install_clicks(run)
+    run.wait_page("Complete", 300)
+    run.wait_exit(60)
+    _, record = drive.product_start(ctx.session, 0, 30)
+    check(record and record[1].lower() == path.lower(), "product started as %s" % (record,))
+    folder = ctx.session.unix(path)
+    check(drive.folder_listing(folder) == drive.folder_listing(ctx.package),
+          "%s does not hold the package" % folder)
+    values = ctx.session.reg_query(drive.UNINSTALL_KEY) or {}
+    check(values.get("InstallLocation", ("", ""))[1].lower() == path.lower(),
+          "InstallLocation %s" % (values.get("InstallLocation"),))
+    check(not os.path.exists(ctx.session.default_folder) or
+          not os.listdir(ctx.session.default_folder), "the default folder was filled too")
+    expect_pages(run, ["Checking", "Ready", "Downloading", "Installing", "Complete"])
+
+
 def installed_and_current(ctx):
     ctx.release()
     ctx.preinstall(VERSION)
@@ -437,6 +469,7 @@ def update_fails_copying(ctx):
 
 SCENARIOS = [
     ("first_install_then_removal", first_install_then_removal),
+    ("first_install_browsed", first_install_browsed),
     ("installed_and_current", installed_and_current),
     ("self_update", self_update),
     ("dotnet_with_app_current", dotnet_with_app_current),
