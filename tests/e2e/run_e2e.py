@@ -242,6 +242,7 @@ def first_install_browsed(ctx):
     browser = drive.wait_for(lambda: (run.current() or {}).get("browser"), 30)
     check(browser, "no folder browser")
     time.sleep(1.5)   # the browser fills its tree
+    subprocess.run(["import", "-window", "root", os.path.join(ctx.work, "shots", "browser.png")])
     l, t, r, b = browser["ok"]
     run.click_at((l + r) // 2, (t + b) // 2)
     path = drive.wait_for(lambda: not run.current().get("browser") and
@@ -496,6 +497,10 @@ def main():
     # Ended by CTest's time-out, a scenario still cleans up (nginx, its prefix and server).
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     template = os.environ["WINEPREFIX"]
+    # Layered windows (the cover under the questions) are blended only with a compositing
+    # manager, as the screenshots should show them.
+    compositor = subprocess.Popen(["xcompmgr"], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL) if shutil.which("xcompmgr") else None
     failed = []
     for name, scenario in SCENARIOS:
         if args.only and name not in args.only:
@@ -519,6 +524,9 @@ def main():
         finally:
             ctx.close()
             os.environ["WINEPREFIX"] = template
+    if compositor:
+        compositor.kill()
+        compositor.wait()
     print("%d scenarios failed: %s" % (len(failed), ", ".join(failed)) if failed
           else "all scenarios passed")
     return 1 if failed else 0
