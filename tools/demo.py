@@ -211,7 +211,7 @@ def uninstall(session):
     command = values["UninstallString"][1]
     say("demo: running the registered UninstallString %s" % command)
     program = command.strip('"')
-    subprocess.run([session.wine64, program], env=session.env(), stdout=subprocess.DEVNULL,
+    subprocess.run([session.wine, program], env=session.env(), stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
     gone = drive.wait_for(lambda: not os.path.exists(session.default_folder) and
                           session.reg_query(drive.UNINSTALL_KEY) is None, 60, 0.5)

@@ -15,8 +15,8 @@
 #   bash tools/demo.sh --uninstall        removal through the registered UninstallString
 #   bash tools/demo.sh --fresh ...        start from a new prefix (forgets the installation)
 #
-# The prefix is kept in build/demo/prefix between runs. The two connection roads run in a private
-# network namespace on a copy of it (tests/fixtures/netns_run.sh), which is removed afterwards.
+# The prefix is kept in build/demo/prefix between runs. The two connection roads install into a
+# throwaway prefix inside a private network namespace (tests/fixtures/netns_run.sh).
 # Other arguments go to CMake.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,7 +42,11 @@ bash tools/build.sh "${cmake_args[@]}"
 out="$top/build/demo"
 mkdir -p "$out"
 [ -z "$fresh" ] || rm -rf "$out/prefix"
-export WINE_SESSION_PREFIX="$out/prefix"
+# The two connection roads show a first installation: a throwaway prefix of their own.
+case "$road" in
+  no-connection | connection-lost) unset WINE_SESSION_PREFIX ;;
+  *) export WINE_SESSION_PREFIX="$out/prefix" ;;
+esac
 . tools/wine-session.sh
 wine_session_start
 

@@ -221,7 +221,7 @@ def first_install_then_removal(ctx):
 
     # Removal, as Windows' list of programs does it: the registered UninstallString.
     command = ctx.session.reg_query(drive.UNINSTALL_KEY)["UninstallString"][1]
-    subprocess.run([ctx.session.wine64, command.strip('"')], env=ctx.session.env(),
+    subprocess.run([ctx.session.wine, command.strip('"')], env=ctx.session.env(),
                    capture_output=True)
     gone = drive.wait_for(lambda: not os.path.exists(os.path.dirname(ctx.session.default_folder))
                           and ctx.session.reg_query(drive.UNINSTALL_KEY) is None, 60, 0.5)
