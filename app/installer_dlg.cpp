@@ -13,6 +13,7 @@
 #include "sys/handle.h"
 #include "sys/paths.h"
 #include "sys/process.h"
+#include "sys/temp_folder.h"
 #include "ui/about_dlg.h"
 #include "ui/admin_dlg.h"
 #include "ui/control_ids.h"
@@ -53,42 +54,6 @@ std::wstring ProductFolderIn(std::wstring folder) {
     if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     return folder + L"\\" + kCompanyName + L"\\" + kProductName;
 }
-
-// ---- The flows of the pipeline ------------------------------------------------------------
-// The window runs each flow through InstallPipeline. A flow that the pipeline does not offer in
-// this build leaves the page as it is (the start-up check stays on Checking, the download phase
-// reports failure); as soon as the pipeline has it, it runs here.
-
-template <typename Pipeline>
-void RunStartupCheckOf(Pipeline& pipeline, InstallerWindow& window) {
-    if constexpr (requires { pipeline.RunStartupCheck(window); }) pipeline.RunStartupCheck(window);
-}
-
-template <typename Pipeline>
-bool RunDownloadPhaseOf(Pipeline& pipeline, InstallerWindow& window) {
-    if constexpr (requires { pipeline.RunDownloadPhase(window); }) {
-        return pipeline.RunDownloadPhase(window);
-    } else {
-        return false;
-    }
-}
-
-template <typename Pipeline>
-void RunInstallPhaseOf(Pipeline& pipeline, InstallerWindow& window) {
-    if constexpr (requires { pipeline.RunInstallPhase(window); }) pipeline.RunInstallPhase(window);
-}
-
-// Removes the run's temporary folder; the archive tool the start-up check holds open is let go
-// first, so the folder goes whole.
-template <typename Pipeline>
-void CleanupTempFolderOf(Pipeline& pipeline) {
-    if constexpr (requires { pipeline.ReleaseArchiveTool(); }) pipeline.ReleaseArchiveTool();
-    const std::wstring temp = GetTempFolder();
-    // No temporary folder could be named: nothing is removed (an empty path is the drive root).
-    if (!temp.empty()) RemoveFolder(temp);
-}
-
-// ---------------------------------------------------------------------------------------------
 
 }  // namespace
 
@@ -306,6 +271,7 @@ void CInstallerDlg::PlaceLicenceRow() {
 
 void CInstallerDlg::ApplyPage(PageState state) {
     const PageRow& row = PageRowOf(state);
+    pagesShown.push_back(state);
     decoration = Decoration{};
     decoration.scene = row.decoration == PageDecoration::Scene;
     decoration.problem = row.decoration == PageDecoration::Problem;
@@ -499,7 +465,9 @@ void CInstallerDlg::ConfirmExit() {
 void CInstallerDlg::OnOkClicked() { EndWithCleanup(); }
 
 void CInstallerDlg::EndWithCleanup() {
-    CleanupTempFolderOf(pipeline_);
+    // The archive tool the start-up check holds open goes first, so the folder goes whole.
+    pipeline_.ReleaseArchiveTool();
+    CleanupTempFolder();
     EndDialog(IDCANCEL);
 }
 
@@ -548,6 +516,14 @@ INT_PTR CInstallerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, boo
         OnPaint();
         handled = true;
         return TRUE;
+    case WM_PRINTCLIENT: {
+        // The progress bar asks for what lies under its track.
+        RECT client{};
+        ::GetClientRect(hwnd_, &client);
+        PaintPage(reinterpret_cast<HDC>(wParam), client, decoration);
+        handled = true;
+        return TRUE;
+    }
     case WM_ERASEBKGND:
         // The paint covers every pixel with the background.
         handled = true;
@@ -629,14 +605,14 @@ void CInstallerDlg::StartInstallPhase() {
 DWORD WINAPI CInstallerDlg::StartupCheckThread(LPVOID window) {
     if (!window) return 0;
     auto* self = static_cast<CInstallerDlg*>(window);
-    RunStartupCheckOf(self->pipeline_, *self);
+    self->pipeline_.RunStartupCheck(*self);
     return 0;
 }
 
 DWORD WINAPI CInstallerDlg::DownloadThread(LPVOID window) {
     if (!window) return 0;
     auto* self = static_cast<CInstallerDlg*>(window);
-    const bool ok = RunDownloadPhaseOf(self->pipeline_, *self);
+    const bool ok = self->pipeline_.RunDownloadPhase(*self);
     self->downloadDone = ok ? 1 : 0;
     downloadDoneOfProcess = ok ? 1 : 0;
     // Decided on the window thread, where the folder browser's closing decides as well.
@@ -651,6 +627,6 @@ DWORD WINAPI CInstallerDlg::DownloadThread(LPVOID window) {
 DWORD WINAPI CInstallerDlg::InstallThread(LPVOID window) {
     if (!window) return 0;
     auto* self = static_cast<CInstallerDlg*>(window);
-    RunInstallPhaseOf(self->pipeline_, *self);
+    self->pipeline_.RunInstallPhase(*self);
     return 0;
 }

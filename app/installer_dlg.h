@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/page_table.h"
 #include "pipeline/install_pipeline.h"
@@ -25,7 +26,7 @@ extern std::atomic<int> downloadDoneOfProcess;
 class MainWindowTest;
 
 class CInstallerDlg : public CDialog, public InstallerWindow {
-    friend class MainWindowTest;  // reads the spinner's frame
+    friend class MainWindowTest;  // the spinner's frame, the pipeline's archive tool
 
 public:
     CInstallerDlg();
@@ -75,6 +76,8 @@ public:
 
     // What the page shows now, read by the painting.
     MainLook::Decoration decoration;
+    // Every page shown so far, in order (window thread only).
+    std::vector<PageState> pagesShown;
 
     // The cover and question of the administrator restart; true when the user agreed. The page
     // does not change either way.

@@ -25,9 +25,10 @@ def main():
     for bmp in shots:
         png = bmp.with_suffix(".png")
         image = Image.open(bmp).convert("RGB")
-        image.save(png, "PNG", optimize=True)
-        locale, _, what = bmp.stem.partition("-")
-        by_locale.setdefault(locale, []).append((what.partition("-")[2], image))
+        image.save(png, "PNG")
+        parts = bmp.stem.split("-")  # en-US-05-Ready-LicenceDialog
+        locale, what = "-".join(parts[:2]), "-".join(parts[2:])
+        by_locale.setdefault(locale, []).append((what, image))
 
     art_path = sheet_path.with_name(sheet_path.stem + "-art.png")
     current = Image.open(sheet_path)
@@ -64,7 +65,7 @@ def main():
         y += thumb_h + label_h + pad
     info = PngImagePlugin.PngInfo()
     info.add_text(MARK, "1")
-    sheet.save(sheet_path, "PNG", pnginfo=info, optimize=True)
+    sheet.save(sheet_path, "PNG", pnginfo=info)
     print(f"contact sheet: {sheet_path} with {len(shots)} screenshots from {screens}")
 
 

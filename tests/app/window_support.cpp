@@ -1,6 +1,7 @@
 #include "tests/app/window_support.h"
 
 #include "app/installer_app.h"
+#include "net/digest.h"
 #include "sys/files.h"
 #include "sys/paths.h"
 #include "tests/support/test_support.h"
@@ -41,7 +42,55 @@ BOOL CALLBACK FindThreadWindow(HWND window, LPARAM param) {
 
 }  // namespace
 
+std::string StandInPackage() { return ReadFileBytes(Widen(TELVISTA_WINDOW_PACKAGE)); }
+
+namespace {
+
+std::string Sha1Of(const std::string& bytes) {
+    CryptoHash hash;
+    if (!hash.Begin() || !hash.Update(bytes.data(), static_cast<DWORD>(bytes.size())) ||
+        !hash.Finish()) {
+        return {};
+    }
+    return ToHex(hash.digest(), false);
+}
+
+std::string ConfigReply(const std::string& version, const std::wstring& url,
+                        const std::string& bytes) {
+    return R"({"result": {"download_url": ")" + Narrow(url) + R"(", "version": ")" + version +
+           R"(", "size": )" + std::to_string(bytes.size()) + R"(, "hash": ")" + Sha1Of(bytes) +
+           R"(", "release_notes": ""}})";
+}
+
+}  // namespace
+
+std::vector<FixtureRoute> FirstInstallRoutes(const std::string& package,
+                                             FixtureReply packageReply) {
+    HttpFixture& server = HttpFixture::Get();
+    return {
+        {"/api/release/windows_installer/config",
+         {FixtureReply::Text(ConfigReply("1.0.0.0", server.Url("/files/setup.exe"), "setup"))}},
+        {"/api/release/windows_update_package/config",
+         {FixtureReply::Text(ConfigReply("2.0.0.0", server.Url("/files/package.zip"), package))}},
+        {"/api/release/net_framework/config",
+         {FixtureReply::Text(ConfigReply("4.5.2", server.Url("/files/dotnet.exe"), "dotnet"))}},
+        {"/files/package.zip", {packageReply}},
+    };
+}
+
 void MainWindowTest::SetUp() {
+    ASSERT_TRUE(server.available());
+    ASSERT_TRUE(server.SetNetwork(true));
+    ASSERT_TRUE(server.Script(FirstInstallRoutes("not a package", FixtureReply::Status(404).Delay(1500))));
+    // .NET present, no Windows 10 values (no VC++ runtime), the product not installed.
+    dotNetRelease.SetDword(528040);
+    windowsMajor.Delete();
+    installLocation.DeleteKey();
+    serverFile = GetDownloadFolder() + L"\\TestServer.txt";
+    WriteFileBytes(serverFile, "{\"ApplicationUpdate\": \"" + Narrow(server.Url("/api/")) + "\"}");
+    // An empty temporary folder, as the installer's start makes it.
+    RemoveFolder(GetTempFolder());
+    MakePathExist(GetTempFolder());
     LoadInterfaceFont();
     downloadDoneOfProcess = 0;
     presetInstallFolder.clear();
@@ -66,11 +115,17 @@ void MainWindowTest::TearDown() {
         dialog->Close();
         EXPECT_TRUE(WaitClosed());
     }
+    // The window object stays (its workers may still hold it), but the archive tool its start-up
+    // check holds open is let go, so the next window can write its own.
+    if (dialog) dialog->pipeline_.ReleaseArchiveTool();
     ui.Run([&] { ::DestroyWindow(sync_); });
     ::CloseHandle(synced_);
+    server.SetNetwork(true);
+    RemoveFolder(GetTempFolder());
+    ::DeleteFileW(serverFile.c_str());
 }
 
-void MainWindowTest::Open(int left, int top) {
+void MainWindowTest::Open(int left, int top, bool untilReady) {
     dialog = new CInstallerDlg;
     dialog->initialLeft = left;
     dialog->initialTop = top;
@@ -83,6 +138,32 @@ void MainWindowTest::Open(int left, int top) {
     hwnd = dialog->GetSafeHwnd();
     // Answered once the dialog's own loop runs, that is after its initialisation.
     ui.Run([] {});
+    if (untilReady) {
+        ASSERT_TRUE(WaitForPage(PageState::Ready, 30000));
+        // The start-up check ends right after the page: let it go before the test drives.
+        ::Sleep(200);
+    }
+}
+
+std::vector<PageState> MainWindowTest::Pages() {
+    std::vector<PageState> pages;
+    ui.Run([&] {
+        for (PageState page : dialog->pagesShown)
+            if (pages.empty() || pages.back() != page) pages.push_back(page);
+    });
+    return pages;
+}
+
+PageState MainWindowTest::CurrentPage() {
+    PageState page = PageState::Checking;
+    ui.Run([&] {
+        if (!dialog->pagesShown.empty()) page = dialog->pagesShown.back();
+    });
+    return page;
+}
+
+bool MainWindowTest::WaitForPage(PageState page, DWORD timeoutMs) {
+    return WaitUntil([&] { return !closed && CurrentPage() == page; }, timeoutMs);
 }
 
 bool MainWindowTest::WaitClosed(DWORD timeoutMs) {

@@ -12,7 +12,17 @@
 #include <vector>
 
 #include "app/installer_dlg.h"
+#include "tests/fixtures/http_fixture.h"
+#include "tests/pipeline/pipeline_support.h"
 #include "tests/ui/ui_support.h"
+
+// The release server's replies for a first installation of `package` (bytes served at
+// /files/package.zip with `packageReply`'s behaviour): the installer is current, .NET present, the
+// package wanted.
+std::vector<FixtureRoute> FirstInstallRoutes(const std::string& package,
+                                             FixtureReply packageReply);
+// The stand-in product packed as the application package (built with the tests).
+std::string StandInPackage();
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -20,9 +30,16 @@ protected:
     void TearDown() override;
 
     // Runs a new window at the given position (below 1: centred) and waits until it takes
-    // requests. The window object lives as long as the test program: its workers may still hold
+    // requests and, with `untilReady`, until its start-up check has shown Ready. The window's
+    // flows run for real against the fixture server, which TestServer.txt names; SetUp scripts a
+    // first installation whose package download fails after 1.5 s (so a test sees Downloading
+    // and the download phase ends with Error 103 by itself). The window object lives as long as the test program: its workers may still hold
     // it after it has closed, as in the installer, where the process ends with the window.
-    void Open(int left = 0, int top = 0);
+    void Open(int left = 0, int top = 0, bool untilReady = true);
+    // The pages the window has shown, in order (consecutive repeats folded).
+    std::vector<PageState> Pages();
+    bool WaitForPage(PageState page, DWORD timeoutMs = 20000);
+    PageState CurrentPage();
     // True once the window's modal loop has returned.
     bool WaitClosed(DWORD timeoutMs = 10000);
 
@@ -52,6 +69,17 @@ protected:
     // A file in the run's temporary folder, made now, so a test can see the folder go.
     std::wstring TempMarker();
     CDesignButton* Spinner() { return dialog->spinner_.get(); }
+
+    HttpFixture& server = HttpFixture::Get();
+    RegistryValueGuard dotNetRelease{HKEY_LOCAL_MACHINE,
+                                     L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full\\",
+                                     L"Release", KEY_WOW64_32KEY};
+    RegistryValueGuard windowsMajor{HKEY_LOCAL_MACHINE,
+                                    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                    L"CurrentMajorVersionNumber", KEY_WOW64_32KEY};
+    RegistryValueGuard installLocation{HKEY_CURRENT_USER, kProductUninstallKey,
+                                       L"InstallLocation"};
+    std::wstring serverFile;
 
     WindowThread ui;
     CInstallerDlg* dialog = nullptr;
