@@ -33,6 +33,7 @@ OLD_VERSION = "2.3.0.0"
 NEWER_INSTALLER = "1.0.1.0"
 LEFT, TOP = 160, 100
 WINESERVER = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver")
+WINE64 = "/usr/lib/wine/wine64"
 
 
 class Failure(Exception):
@@ -106,6 +107,7 @@ class Context:
                             "/q", "/norestart"], check=True, env=self.session.env())
         folder = self.session.default_folder
         os.makedirs(os.path.dirname(folder), exist_ok=True)
+        shutil.rmtree(folder, ignore_errors=True)
         shutil.copytree(self.package, folder)
         windows = self.session.windows(folder)
         for name, value in (("InstallLocation", windows), ("DisplayVersion", version),
@@ -204,7 +206,7 @@ def first_install_then_removal(ctx):
     run.wait_exit(60)
     at, record = drive.product_start(ctx.session, 0, 30)
     check(record, "product not started")
-    expect_pages(run, ["Checking", "Ready", "Downloading", "Installing", "Complete"])
+    expect_pages(run, ["Checking", "Ready", "Installing", "Complete"])
     folder = ctx.session.windows(ctx.session.default_folder)
     expect_log(ctx, ["Server: " + ctx.server.api_base, "Run this...",
                      "Download: " + ctx.published["records"]["windows_update_package"]["download_url"], "Download ok",
@@ -262,7 +264,7 @@ def first_install_browsed(ctx):
           "InstallLocation %s" % (values.get("InstallLocation"),))
     check(not os.path.exists(ctx.session.default_folder) or
           not os.listdir(ctx.session.default_folder), "the default folder was filled too")
-    expect_pages(run, ["Checking", "Ready", "Downloading", "Installing", "Complete"])
+    expect_pages(run, ["Checking", "Ready", "Installing", "Complete"])
 
 
 def installed_and_current(ctx):
@@ -482,26 +484,7 @@ SCENARIOS = [
 ]
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--installer", required=True)
-    parser.add_argument("--wine", default="/usr/lib/wine/wine64")
-    parser.add_argument("--standins", required=True)
-    parser.add_argument("--watcher", required=True)
-    parser.add_argument("--holder", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--only", action="append")
-    args = parser.parse_args()
-    args.installer = os.path.abspath(args.installer)
-    args.work = os.path.abspath(args.work)
-    # Ended by CTest's time-out, a scenario still cleans up (nginx, its prefix and server).
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    template = os.environ["WINEPREFIX"]
-    # Layered windows (the cover under the questions) are blended only with a compositing
-    # manager, as the screenshots should show them.
-    compositor = subprocess.Popen(["xcompmgr"], stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL) if shutil.which("xcompmgr") else None
-    failed = []
+def run_scenarios(args, template, session_prefix, failed):
     for name, scenario in SCENARIOS:
         if args.only and name not in args.only:
             continue
@@ -523,10 +506,56 @@ def main():
                     print("     unknown page: %s" % state, flush=True)
         finally:
             ctx.close()
-            os.environ["WINEPREFIX"] = template
-    if compositor:
-        compositor.kill()
-        compositor.wait()
+            os.environ["WINEPREFIX"] = session_prefix
+
+
+def make_template():
+    """A prefix made for this run alone, so that no scenario inherits what earlier tests of the
+    suite left in the session's prefix (log lines, an empty install folder, registry values)."""
+    template = tempfile.mkdtemp(prefix="telvista-e2e-template.")
+    env = dict(os.environ, WINEPREFIX=template)
+    subprocess.run([WINE64, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=300)
+    subprocess.run([WINESERVER, "-w"], env=env, timeout=120)
+    # As tools/wine-session.sh does: the profile's folders of its own, not links to the Unix home.
+    users = os.path.join(template, "drive_c", "users")
+    for user in os.listdir(users):
+        for name in os.listdir(os.path.join(users, user)):
+            link = os.path.join(users, user, name)
+            if os.path.islink(link):
+                os.unlink(link)
+                os.makedirs(link)
+    return template
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--installer", required=True)
+    parser.add_argument("--wine", default="/usr/lib/wine/wine64")
+    parser.add_argument("--standins", required=True)
+    parser.add_argument("--watcher", required=True)
+    parser.add_argument("--holder", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--only", action="append")
+    args = parser.parse_args()
+    args.installer = os.path.abspath(args.installer)
+    args.work = os.path.abspath(args.work)
+    # Ended by CTest's time-out, a scenario still cleans up (nginx, its prefix and server).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    session_prefix = os.environ["WINEPREFIX"]
+    template = make_template()
+    # Layered windows (the cover under the questions) are blended only with a compositing
+    # manager, as the screenshots should show them.
+    compositor = subprocess.Popen(["xcompmgr"], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL) if shutil.which("xcompmgr") else None
+    failed = []
+    try:
+        run_scenarios(args, template, session_prefix, failed)
+    finally:
+        shutil.rmtree(template, ignore_errors=True)
+        if compositor:
+            compositor.kill()
+            compositor.wait()
     print("%d scenarios failed: %s" % (len(failed), ", ".join(failed)) if failed
           else "all scenarios passed")
     return 1 if failed else 0
