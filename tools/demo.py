@@ -122,6 +122,12 @@ def main():
     for at, page, _, shot in run.seen:
         if page != "closed":
             say("  %6.2f  %-18s %s" % (at, page, shot or ""))
+    if args.road == "connection-lost":
+        say()
+        say("nginx's access log, the resumed request of the package:")
+        for line in server.access_log():
+            if " 206 " in line:
+                say("  " + line)
     ready = run.time_of("Ready")
     say()
     if ready is not None:
