@@ -2,13 +2,22 @@
 #   wine_session_start   creates the prefix, starts Xvfb and a persistent wineserver
 #   wine_session_stop    ends them and removes the prefix (also run on exit)
 # Afterwards WINEPREFIX, DISPLAY, WINEDEBUG and WINE64 (the loader to run programs with) are set.
+# With WINE_SESSION_PREFIX set, that folder is the prefix, made on first use and kept afterwards
+# (the main command keeps what the installer installed for its next run).
 
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 wine_session_start() {
   export WINEPREFIX
-  WINEPREFIX=$(mktemp -d /tmp/telvista-wine.XXXXXX)
+  local fresh=1
+  if [ -n "${WINE_SESSION_PREFIX:-}" ]; then
+    WINEPREFIX=$WINE_SESSION_PREFIX
+    mkdir -p "$WINEPREFIX"
+    [ -f "$WINEPREFIX/system.reg" ] && fresh=
+  else
+    WINEPREFIX=$(mktemp -d /tmp/telvista-wine.XXXXXX)
+  fi
   export WINEDEBUG=-all
   export WINEARCH=win64
   # No Mono or Gecko installer prompts in a prefix that never needs them.
@@ -24,7 +33,7 @@ wine_session_start() {
   export DISPLAY=":$(tr -d '\n' < "$displayfile")"
   rm -f "$displayfile"
   trap wine_session_stop EXIT
-  "$WINE64" wineboot -i >/dev/null 2>&1
+  [ -z "$fresh" ] || "$WINE64" wineboot -i >/dev/null 2>&1
   # Wine links the profile's Desktop, Downloads, Documents, ... to the Unix home folder: every
   # session on the machine would then share the desktop, the Downloads folder and the override
   # file in it. Each prefix gets folders of its own.
