@@ -24,7 +24,7 @@ std::vector<FixtureRoute> FirstInstallRoutes(const std::string& package,
 // The stand-in product packed as the application package (built with the tests).
 std::string StandInPackage();
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MachineStateTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -71,14 +71,6 @@ protected:
     CDesignButton* Spinner() { return dialog->spinner_.get(); }
 
     HttpFixture& server = HttpFixture::Get();
-    RegistryValueGuard dotNetRelease{HKEY_LOCAL_MACHINE,
-                                     L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full\\",
-                                     L"Release", KEY_WOW64_32KEY};
-    RegistryValueGuard windowsMajor{HKEY_LOCAL_MACHINE,
-                                    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                    L"CurrentMajorVersionNumber", KEY_WOW64_32KEY};
-    RegistryValueGuard installLocation{HKEY_CURRENT_USER, kProductUninstallKey,
-                                       L"InstallLocation"};
     std::wstring serverFile;
 
     WindowThread ui;

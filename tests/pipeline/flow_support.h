@@ -30,7 +30,7 @@ ReleaseConfig RecordFor(const std::string& version, const std::wstring& url,
 std::vector<std::string> OnlyLines(const std::vector<std::string>& lines,
                                    const std::vector<std::string>& wanted);
 
-class FlowTest : public testing::Test {
+class FlowTest : public MachineStateTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -54,14 +54,6 @@ protected:
     LogMark log;
     ScratchFolder scratch;
     std::wstring temp;
-    RegistryValueGuard dotNetRelease{HKEY_LOCAL_MACHINE,
-                                     L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full\\",
-                                     L"Release", KEY_WOW64_32KEY};
-    RegistryValueGuard windowsMajor{HKEY_LOCAL_MACHINE,
-                                    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                    L"CurrentMajorVersionNumber", KEY_WOW64_32KEY};
-    RegistryValueGuard installLocation{HKEY_CURRENT_USER, kProductUninstallKey,
-                                       L"InstallLocation"};
     RegistryValueGuard displayVersion{HKEY_CURRENT_USER, kProductUninstallKey, L"DisplayVersion"};
     std::wstring serverFile;
     // The state of the network-loss script: connection taken away, waiting for it, reports seen,

@@ -3,8 +3,12 @@
 // files that are put back as they were, and executables stamped with a chosen version resource.
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
+
+#include "pipeline/release_check.h"
 
 // One registry value in one view, remembered when the guard is made and put back when it ends:
 // the value's old type and data, or its absence, and keys that did not exist are deleted again.
@@ -89,3 +93,18 @@ std::string Sha1Hex(const std::string& bytes);
 // A release-config reply for a file of these bytes at `url`.
 std::string ConfigReplyFor(const std::string& version, const std::wstring& url,
                            const std::string& bytes);
+
+// The registry values a run of the flows depends on (.NET's Release number, the Windows major
+// version, the installed product's location), put back as they were after each test: the flow
+// and window tests set them to the machine they need.
+class MachineStateTest : public testing::Test {
+protected:
+    RegistryValueGuard dotNetRelease{HKEY_LOCAL_MACHINE,
+                                     L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full\\",
+                                     L"Release", KEY_WOW64_32KEY};
+    RegistryValueGuard windowsMajor{HKEY_LOCAL_MACHINE,
+                                    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                    L"CurrentMajorVersionNumber", KEY_WOW64_32KEY};
+    RegistryValueGuard installLocation{HKEY_CURRENT_USER, kProductUninstallKey,
+                                       L"InstallLocation"};
+};
