@@ -204,11 +204,7 @@ bool MainWindowTest::CoverIsShown() {
     return search.found != nullptr;
 }
 
-Pixels MainWindowTest::Shot() {
-    Pixels pixels;
-    ui.Run([&] { pixels = Capture(hwnd); });
-    return pixels;
-}
+Pixels MainWindowTest::Shot() { return CaptureOn(ui, hwnd); }
 
 std::wstring MainWindowTest::TempMarker() {
     const std::wstring temp = GetTempFolder();

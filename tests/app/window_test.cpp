@@ -622,29 +622,9 @@ std::wstring LocaleName() {
 Pixels ScreenOf(HWND window) {
     RECT rect{};
     ::GetWindowRect(window, &rect);
-    Pixels pixels;
-    pixels.width = rect.right - rect.left;
-    pixels.height = rect.bottom - rect.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = pixels.width;
-    info.bmiHeader.biHeight = -pixels.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     WindowDc screen(nullptr);
-    {
-        MemoryDc memory(screen.get());
-        SelectObjectGuard select(memory.get(), dib.get());
-        ::BitBlt(memory.get(), 0, 0, pixels.width, pixels.height, screen.get(), rect.left,
-                 rect.top, SRCCOPY);
-        ::GdiFlush();
-    }
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    pixels.data.assign(p, p + static_cast<size_t>(pixels.width) * pixels.height);
-    for (auto& value : pixels.data) value &= 0xFFFFFF;
-    return pixels;
+    return CopyPixels(screen.get(), rect.left, rect.top, rect.right - rect.left,
+                      rect.bottom - rect.top);
 }
 
 }  // namespace

@@ -59,11 +59,7 @@ protected:
         });
         return made;
     }
-    Pixels Shot(HWND window, bool whole = false) {
-        Pixels pixels;
-        ui.Run([&] { pixels = Capture(window, whole); });
-        return pixels;
-    }
+    Pixels Shot(HWND window, bool whole = false) { return CaptureOn(ui, window, whole); }
 
     WindowThread ui;
     HWND host = nullptr;

@@ -56,11 +56,7 @@ protected:
         ASSERT_TRUE(ui.Wait()) << "the dialog did not close";
         EXPECT_NE(result, -1);
     }
-    Pixels Shot(HWND window, bool whole = false) {
-        Pixels pixels;
-        ui.Run([&] { pixels = Capture(window, whole); });
-        return pixels;
-    }
+    Pixels Shot(HWND window, bool whole = false) { return CaptureOn(ui, window, whole); }
 
     WindowThread ui;
     HWND host = nullptr;

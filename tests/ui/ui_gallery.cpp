@@ -52,16 +52,9 @@ LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 1;
     case WM_DRAWITEM:
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-        HWND control = message == WM_DRAWITEM
-                           ? reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem
-                           : reinterpret_cast<HWND>(lParam);
-        if (LRESULT answer =
-                ::SendMessageW(control, kReflectedMessageBase + message, wParam, lParam)) {
-            return answer;
-        }
+    case WM_CTLCOLORSTATIC:
+        if (LRESULT answer = ReflectToControl(message, wParam, lParam)) return answer;
         break;
-    }
     case WM_APP:
         ::PostQuitMessage(0);
         return 0;

@@ -46,16 +46,10 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_DRAWITEM:
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
+    case WM_CTLCOLORSTATIC:
         // The installer's windows reflect these to their controls; the host does the same.
-        HWND control = message == WM_DRAWITEM
-                           ? reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem
-                           : reinterpret_cast<HWND>(lParam);
-        LRESULT answer =
-            ::SendMessageW(control, kReflectedMessageBase + message, wParam, lParam);
-        if (answer) return answer;
+        if (LRESULT answer = ReflectToControl(message, wParam, lParam)) return answer;
         break;
-    }
     }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -175,6 +169,31 @@ COLORREF Pixels::At(int x, int y) const {
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
+Pixels CopyPixels(HDC source, int left, int top, int width, int height) {
+    Pixels pixels;
+    pixels.width = width;
+    pixels.height = height;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib) return {};
+    {
+        MemoryDc memory(source);
+        SelectObjectGuard select(memory.get(), dib.get());
+        ::BitBlt(memory.get(), 0, 0, width, height, source, left, top, SRCCOPY);
+        ::GdiFlush();
+    }
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    pixels.data.assign(p, p + static_cast<size_t>(width) * height);
+    for (auto& value : pixels.data) value &= 0xFFFFFF;
+    return pixels;
+}
+
 Pixels Capture(HWND window, bool wholeWindow) {
     ::RedrawWindow(::GetAncestor(window, GA_ROOT), nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -186,29 +205,21 @@ Pixels Capture(HWND window, bool wholeWindow) {
     } else {
         ::GetClientRect(window, &rect);
     }
-    Pixels pixels;
-    pixels.width = rect.right;
-    pixels.height = rect.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = pixels.width;
-    info.bmiHeader.biHeight = -pixels.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib) return {};
     WindowDc source(window, wholeWindow);
-    {
-        MemoryDc memory(source.get());
-        SelectObjectGuard select(memory.get(), dib.get());
-        ::BitBlt(memory.get(), 0, 0, pixels.width, pixels.height, source.get(), 0, 0, SRCCOPY);
-        ::GdiFlush();
-    }
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    pixels.data.assign(p, p + static_cast<size_t>(pixels.width) * pixels.height);
-    for (auto& value : pixels.data) value &= 0xFFFFFF;
+    return CopyPixels(source.get(), 0, 0, rect.right, rect.bottom);
+}
+
+Pixels CaptureOn(WindowThread& thread, HWND window, bool wholeWindow) {
+    Pixels pixels;
+    thread.Run([&] { pixels = Capture(window, wholeWindow); });
     return pixels;
+}
+
+LRESULT ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND control = message == WM_DRAWITEM
+                       ? reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem
+                       : reinterpret_cast<HWND>(lParam);
+    return ::SendMessageW(control, kReflectedMessageBase + message, wParam, lParam);
 }
 
 void Press(HWND window, int x, int y) {

@@ -56,6 +56,14 @@ struct Pixels {
 // Paints the window's top-level window and all its children completely first, so what the
 // parent paints under a control is fresh. Call on the window's thread.
 Pixels Capture(HWND window, bool wholeWindow = false);
+// Capture on the thread that owns the window.
+Pixels CaptureOn(WindowThread& thread, HWND window, bool wholeWindow = false);
+// The rectangle of `source` at (left, top) of that size, as it is now.
+Pixels CopyPixels(HDC source, int left, int top, int width, int height);
+
+// What the installer's windows do with owner-draw and colour requests: hand them to the control
+// they concern (WM_DRAWITEM, WM_CTLCOLOREDIT, WM_CTLCOLORSTATIC); 0 where it left them.
+LRESULT ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam);
 
 // The messages a user's left click produces on `window` at client point (x, y); press and
 // release may land on different windows.
