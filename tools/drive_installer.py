@@ -105,8 +105,8 @@ def page_of(state):
         return "Installing"
     if status == STRINGS[105]:
         return "Complete"
-    if not status and not (visible - {5610, 5611}):
-        return "Blank"
+    if not status and not (visible - {5610, 5611, 1001}):
+        return "Blank"   # an empty status line shows nothing either
     if not status and 1000 in visible:
         return None   # the percent text is hidden while it changes: the page goes on
     return "unknown"
@@ -330,6 +330,7 @@ class InstallerRun:
         self.states = []       # every report, in order
         self.unknown = []      # reports that show no known page
         self.events = queue.Queue()
+        self.reader_error = None   # why the reading of the watcher's reports stopped early
         self.started = time.monotonic()
         if shots:
             os.makedirs(shots, exist_ok=True)
@@ -350,6 +351,14 @@ class InstallerRun:
                                         env=env, cwd=os.path.dirname(installer) or ".")
 
     def _read(self):
+        try:
+            self._follow()
+        except Exception as error:  # reported by the scenario that waits for a page
+            self.reader_error = "%s: %s" % (type(error).__name__, error)
+        finally:
+            self._first.set()
+
+    def _follow(self):
         for raw in self.watcher.stdout:
             try:
                 state = json.loads(raw)
@@ -368,17 +377,19 @@ class InstallerRun:
             if not self.seen or self.seen[-1][1] != page:
                 if page == "closed" and not self.seen:
                     continue
-                shot = None
+                # The page counts as seen at once; its screenshot, taken once its background
+                # and pictures have painted, is only a picture of it and may fail.
+                self.seen.append((at, page, state, None))
                 if self.shots and page not in ("closed", "Blank"):
-                    shot = os.path.join(self.shots, "%02d-%s.png" % (len(self.seen) + 1,
-                                                                    page.replace(" ", "")))
-                    # The page has just been switched; let its background and pictures paint.
-                    time.sleep(0.3)
-                    subprocess.run(["import", "-window", "root", shot],
-                                   stderr=subprocess.DEVNULL)
-                self.seen.append((at, page, state, shot))
+                    self._shoot(len(self.seen) - 1)
             self.events.put((at, page, state))
-        self._first.set()
+
+    def _shoot(self, index):
+        at, page, state, _ = self.seen[index]
+        shot = os.path.join(self.shots, "%02d-%s.png" % (index + 1, page.replace(" ", "")))
+        time.sleep(0.3)
+        if screenshot(shot):
+            self.seen[index] = (at, page, state, shot)
 
     def pages(self):
         return [page for _, page, _, _ in self.seen]
@@ -459,6 +470,16 @@ class InstallerRun:
         if self.watcher.poll() is None:
             self.watcher.kill()
         self.watcher.wait()
+
+
+def screenshot(path):
+    """The virtual display as it is now, saved to `path`; False where it could not be taken in
+    time (a picture is never worth stalling the run for)."""
+    try:
+        return subprocess.run(["import", "-window", "root", path], stderr=subprocess.DEVNULL,
+                              timeout=20).returncode == 0
+    except subprocess.TimeoutExpired:
+        return False
 
 
 def wait_for(predicate, timeout, step=0.1):

@@ -13,6 +13,7 @@ CTest runs it as root inside tests/fixtures/netns_run.sh, so the connection that
         --work DIR [--only NAME]
 """
 import argparse
+import json
 import os
 import shutil
 import signal
@@ -120,6 +121,12 @@ class Context:
     def close(self):
         for run in self.runs:
             run.finish()
+        # Every report of every run, to look at afterwards (build/x64/tests/e2e/<scenario>/).
+        with open(os.path.join(self.work, "reports.jsonl"), "w") as out:
+            for number, run in enumerate(self.runs, 1):
+                for at, state in run.states:
+                    out.write(json.dumps({"run": number, "at": round(at, 3),
+                                          "page": drive.page_of(state), "state": state}) + "\n")
         if self.server:
             self.server.stop()
         subprocess.run([WINESERVER, "-k"], capture_output=True)
@@ -244,7 +251,7 @@ def first_install_browsed(ctx):
     browser = drive.wait_for(lambda: (run.current() or {}).get("browser"), 30)
     check(browser, "no folder browser")
     time.sleep(1.5)   # the browser fills its tree
-    subprocess.run(["import", "-window", "root", os.path.join(ctx.work, "shots", "browser.png")])
+    drive.screenshot(os.path.join(ctx.work, "shots", "browser.png"))
     l, t, r, b = browser["ok"]
     run.click_at((l + r) // 2, (t + b) // 2)
     path = drive.wait_for(lambda: not run.current().get("browser") and
@@ -484,6 +491,26 @@ SCENARIOS = [
 ]
 
 
+def report_failure(ctx):
+    """What a failed scenario leaves to look at: each run's pages, its exit code and the watcher's
+    last report, the installer's last log lines and the screen as it was."""
+    for run in ctx.runs:
+        print("     pages: %s" % run.pages(), flush=True)
+        print("     installer exit code: %s, watcher exit code: %s, reader: %s, last report: %s"
+              % (run.process.poll(), run.watcher.poll(), run.reader_error or "reading",
+                 run.current()), flush=True)
+        for state in run.unknown[:3]:
+            print("     unknown page: %s" % state, flush=True)
+    try:
+        lines = ctx.session.log_lines()
+    except OSError as error:
+        lines = ["(no log: %s)" % error]
+    print("     log (last lines):\n       %s" % "\n       ".join(lines[-25:]), flush=True)
+    shots = os.path.join(ctx.work, "shots")
+    os.makedirs(shots, exist_ok=True)
+    drive.screenshot(os.path.join(shots, "failed.png"))
+
+
 def run_scenarios(args, template, session_prefix, failed):
     for name, scenario in SCENARIOS:
         if args.only and name not in args.only:
@@ -500,10 +527,7 @@ def run_scenarios(args, template, session_prefix, failed):
             print("FAIL %-28s %5.1f s  %s" % (name, time.monotonic() - began, error), flush=True)
             if not isinstance(error, (Failure, TimeoutError)):
                 traceback.print_exc()
-            for run in ctx.runs:
-                print("     pages: %s" % run.pages(), flush=True)
-                for state in run.unknown[:3]:
-                    print("     unknown page: %s" % state, flush=True)
+            report_failure(ctx)
         finally:
             ctx.close()
             os.environ["WINEPREFIX"] = session_prefix
