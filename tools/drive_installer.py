@@ -84,6 +84,8 @@ def page_of(state):
         return "closed"
     visible = set(state["visible"])
     status = state["status"]
+    if status == STRINGS[102]:   # only this page says it, even while the spinner still shows
+        return "UpdatingInstaller"
     if 1010 in visible:   # the spinner itself hides for a moment on every frame
         return "Checking"
     if 5612 in visible or 5690 in visible:
@@ -97,8 +99,6 @@ def page_of(state):
             if status == STRINGS[number]:
                 return "Error %d" % number
         return "Error"
-    if status == STRINGS[102] and 1000 in visible:
-        return "UpdatingInstaller"
     if status == STRINGS[112]:
         return "Downloading"
     if status.startswith(STRINGS[113]):
@@ -370,8 +370,11 @@ class InstallerRun:
             page = page_of(state)
             if page is None:
                 continue
-            if page == "Installing" and self.seen and self.seen[-1][1] == "UpdatingInstaller":
-                continue   # the self-update's bar shows its percentage as "Installing n%"
+            if page == "Installing" and not any(p == "Ready" for _, p, _, _ in self.seen):
+                # Installing only ever follows Install on the Ready page; before that, the bar
+                # with "Installing n%" is the self-update's, whose "Updating installer..." may
+                # have shown for less than one look of the watcher.
+                page = "UpdatingInstaller"
             if page == "unknown":
                 self.unknown.append(state)
             if not self.seen or self.seen[-1][1] != page:
