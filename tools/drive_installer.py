@@ -90,13 +90,15 @@ def page_of(state):
         return "Checking"
     if 5612 in visible or 5690 in visible:
         return "Ready"
-    for number in (117, 118, 121):   # texts of the problem page alone (its OK may follow)
-        if status == STRINGS[number]:
-            return "Error %d" % number
     if status == STRINGS[103] and 5618 in visible:
         return "NoInternet"
     if 5618 in visible:
-        return "Error" if status else None   # without a text the status line is being replaced
+        if not status:
+            return None   # the status line is being replaced
+        for number in (117, 118, 121):
+            if status == STRINGS[number]:
+                return "Error %d" % number
+        return "Error"
     if status == STRINGS[112]:
         return "Downloading"
     if status.startswith(STRINGS[113]):
