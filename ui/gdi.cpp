@@ -36,3 +36,17 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
     UniqueBrush brush(::CreateSolidBrush(color));
     if (brush) ::FillRect(dc, &rect, brush.get());
 }
+
+UniqueBitmap CreateTopDownDib(int width, int height, std::uint32_t** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    UniqueBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    *bits = dib ? static_cast<std::uint32_t*>(pixels) : nullptr;
+    return dib;
+}

@@ -4,6 +4,7 @@
 // colours the installer's windows share.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -126,6 +127,10 @@ SIZE MeasureText(HWND window, HFONT font, const std::wstring& text);
 // A one-pixel outline of `rect` in `color`, the inside left as it is.
 void FrameRectangle(HDC dc, const RECT& rect, COLORREF color);
 void FillSolid(HDC dc, const RECT& rect, COLORREF color);
+
+// A top-down 32-bit DIB section of `width` x `height`; `bits` receives its pixels, top row first
+// (null when it could not be made).
+UniqueBitmap CreateTopDownDib(int width, int height, std::uint32_t** bits);
 
 // The colours the installer's controls share.
 inline constexpr COLORREF kFramePurple = RGB(90, 65, 143);

@@ -5,6 +5,7 @@
 
 #include "sys/api/gdiplus.h"
 #include "sys/files.h"
+#include "ui/gdi.h"
 
 namespace {
 
@@ -41,21 +42,6 @@ bool StartGdiplus() {
         started = gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
     });
     return started;
-}
-
-// A top-down 32-bit DIB section of `width` x `height`.
-UniqueGdiObject CreateDib(int width, int height, std::uint32_t** bits) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    UniqueGdiObject dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
-    *bits = dib ? static_cast<std::uint32_t*>(pixels) : nullptr;
-    return dib;
 }
 
 // Area resampling along one axis: for each of `outCount` destination cells, the weighted sum of
@@ -139,11 +125,11 @@ bool PngImage::Draw(HDC dc, const RECT& dest) const {
     if (IsNull() || w <= 0 || h <= 0) return false;
     if (w == width_ && h == height_) return BlendBitmap(dc, dest, Handle(), width_, height_);
     std::uint32_t* scaledBits = nullptr;
-    UniqueGdiObject scaled = CreateDib(w, h, &scaledBits);
+    UniqueBitmap scaled = CreateTopDownDib(w, h, &scaledBits);
     if (!scaled) return false;
     ::GdiFlush();
     Resample(bits_, width_, height_, scaledBits, w, h);
-    return BlendBitmap(dc, dest, static_cast<HBITMAP>(scaled.get()), w, h);
+    return BlendBitmap(dc, dest, scaled.get(), w, h);
 }
 
 bool LoadPngResource(PngImage& image, UINT pngId, HMODULE module) {
@@ -177,7 +163,7 @@ bool LoadPngResource(PngImage& image, UINT pngId, HMODULE module) {
         return false;
     }
     std::uint32_t* bits = nullptr;
-    UniqueGdiObject dib = CreateDib(static_cast<int>(width), static_cast<int>(height), &bits);
+    UniqueBitmap dib = CreateTopDownDib(static_cast<int>(width), static_cast<int>(height), &bits);
     if (!dib) return false;
 
     // Decode straight into the DIB section's pixels as 32-bit ARGB.
@@ -204,7 +190,7 @@ bool LoadPngResource(PngImage& image, UINT pngId, HMODULE module) {
         std::uint32_t r = ((p >> 16) & 0xFF) * a / 255;
         bits[i] = (a << 24) | (r << 16) | (g << 8) | b;
     }
-    image.bitmap_ = std::move(dib);
+    image.bitmap_.reset(dib.release());
     image.bits_ = bits;
     image.width_ = static_cast<int>(width);
     image.height_ = static_cast<int>(height);

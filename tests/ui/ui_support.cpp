@@ -170,17 +170,8 @@ COLORREF Pixels::At(int x, int y) const {
 }
 
 Pixels CopyPixels(HDC source, int left, int top, int width, int height) {
-    Pixels pixels;
-    pixels.width = width;
-    pixels.height = height;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    std::uint32_t* bits = nullptr;
+    UniqueBitmap dib = CreateTopDownDib(width, height, &bits);
     if (!dib) return {};
     {
         MemoryDc memory(source);
@@ -188,8 +179,10 @@ Pixels CopyPixels(HDC source, int left, int top, int width, int height) {
         ::BitBlt(memory.get(), 0, 0, width, height, source, left, top, SRCCOPY);
         ::GdiFlush();
     }
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    pixels.data.assign(p, p + static_cast<size_t>(width) * height);
+    Pixels pixels;
+    pixels.width = width;
+    pixels.height = height;
+    pixels.data.assign(bits, bits + static_cast<size_t>(width) * height);
     for (auto& value : pixels.data) value &= 0xFFFFFF;
     return pixels;
 }
