@@ -236,8 +236,11 @@ TEST_F(DownloadNetworkTest, LostForThirtySecondsResumesTheSameFile) {
         }
         const std::string& bytes = c.path == std::string("/ndp.exe") ? net
                                    : c.path == std::string("/vc.exe") ? vc : largeZip;
-        // Slow enough that the loss arrives in the middle of the body.
-        ASSERT_TRUE(server.Script({{c.path, {FixtureReply::Bytes(bytes).Slow(8)}}}));
+        // Slow enough that the loss arrives in the middle of the body: the whole body takes
+        // about 3 s, so a client that stalls for a moment (a busy machine) still has most of it
+        // to read when the network goes, and the server cuts it.
+        const int perKiB = std::max(8, static_cast<int>(3000 * 1024 / bytes.size()));
+        ASSERT_TRUE(server.Script({{c.path, {FixtureReply::Bytes(bytes).Slow(perKiB)}}}));
         LoseNetworkDuringDownload(w, local, 30000);
 
         EXPECT_TRUE(run.RunDownloadPhase(w));
