@@ -501,10 +501,7 @@ def report_failure(ctx):
                  run.current()), flush=True)
         for state in run.unknown[:3]:
             print("     unknown page: %s" % state, flush=True)
-    try:
-        lines = ctx.session.log_lines()
-    except OSError as error:
-        lines = ["(no log: %s)" % error]
+    lines = ctx.session.log_lines() or ["(no log)"]
     print("     log (last lines):\n       %s" % "\n       ".join(lines[-25:]), flush=True)
     shots = os.path.join(ctx.work, "shots")
     os.makedirs(shots, exist_ok=True)
