@@ -5,6 +5,7 @@
 # download, CheckDownloadFile's throughput against sha1sum's, and where the download's time goes.
 # Figures only: nothing here passes or fails on speed.
 set -euo pipefail
+. "$(dirname "$0")/fixed-layout.sh"
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 mib=${BENCH_MIB:-256}

@@ -3,6 +3,7 @@
 # package from nginx against its parts measured alone, the installer's peak working set and its
 # size by resource. Figures only (tests/bench/bench_install.py). BENCH_MIB sets the package size.
 set -euo pipefail
+. "$(dirname "$0")/fixed-layout.sh"
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 bash tools/setup-debian.sh

@@ -18,6 +18,7 @@
 # The prefix is kept in build/demo/prefix between runs. The two connection roads install into a
 # throwaway prefix inside a private network namespace (tests/fixtures/netns_run.sh).
 # Other arguments go to CMake.
+. "$(dirname "$0")/fixed-layout.sh"
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"

@@ -19,6 +19,7 @@
 # into the prefix user's Downloads folder, which points the installer at the server; stop takes
 # the CA out again and removes TestServer.txt (a file that was there before start comes back).
 set -euo pipefail
+. "$(dirname "$0")/fixed-layout.sh"
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 NGINX=${NGINX:-/usr/sbin/nginx}

@@ -4,6 +4,7 @@
 # build again in a WoW64 prefix wherever this machine executes 32-bit x86 code. Ends with the
 # CTest summary of each suite that ran, and fails when any of them fails.
 set -euo pipefail
+. "$(dirname "$0")/fixed-layout.sh"
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 

@@ -9,6 +9,10 @@ WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 wine_session_start() {
+  if (( (0x$(< /proc/$$/personality) & 0x0040000) == 0 )); then
+    echo "wine-session: address-space randomisation is on (tools/fixed-layout.sh turns it off):" \
+         "about one Wine start in two thousand will end before its program runs" >&2
+  fi
   export WINEPREFIX
   local fresh=1
   if [ -n "${WINE_SESSION_PREFIX:-}" ]; then
