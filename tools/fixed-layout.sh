@@ -9,5 +9,9 @@
 # another. Without randomisation the heap starts right above the loader, far below that address,
 # on every start. The personality is inherited by every process started from here.
 if (( (0x$(< /proc/$$/personality) & 0x0040000) == 0 )); then
-  exec setarch "$(uname -m)" --addr-no-randomize "$BASH" "$0" "$@"
+  if setarch "$(uname -m)" --addr-no-randomize true 2>/dev/null; then
+    exec setarch "$(uname -m)" --addr-no-randomize "$BASH" "$0" "$@"
+  fi
+  echo "fixed-layout: this machine does not let a process turn address-space randomisation off;" \
+       "carrying on with it" >&2
 fi
