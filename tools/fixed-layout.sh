@@ -3,7 +3,7 @@
 #
 # Debian's Wine has no preloader, so the Windows address space is claimed only after the loader's
 # own heap exists. With randomisation that heap lands anywhere in the gigabyte above the loader,
-# and about once in two thousand starts it covers the fixed address of the shared user data
+# and about once in two or three thousand starts it covers the fixed address of the shared user data
 # (0x7ffe0000): Wine prints "failed to map the shared user data" (silent under WINEDEBUG=-all)
 # and ends before the program runs, whether a test starts it or a program under Wine starts
 # another. Without randomisation the heap starts right above the loader, far below that address,

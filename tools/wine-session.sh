@@ -11,7 +11,7 @@ WINESERVER=/usr/lib/wine/wineserver
 wine_session_start() {
   if (( (0x$(< /proc/$$/personality) & 0x0040000) == 0 )); then
     echo "wine-session: address-space randomisation is on (tools/fixed-layout.sh turns it off):" \
-         "about one Wine start in two thousand will end before its program runs" >&2
+         "about one Wine start in a few thousand will end before its program runs" >&2
   fi
   export WINEPREFIX
   local fresh=1
